@@ -1,0 +1,104 @@
+#include "common/Text.h"
+
+#include <vector>
+
+#include "common/Errors.h"
+
+namespace reelstart {
+
+namespace {
+
+constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads the digits at `pos` as a number; false when there are none.
+bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& number) {
+  const std::size_t start = pos;
+  number = 0;
+  while (pos < text.size() && IsDigit(text[pos])) {
+    if (number > 100000000) return false;  // no width or index is that large
+    number = number * 10 + static_cast<std::size_t>(text[pos++] - '0');
+  }
+  return pos > start;
+}
+
+}  // namespace
+
+std::string AsciiLowerCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiLower(c);
+  return result;
+}
+
+int AsciiCompareText(std::string_view text1, std::string_view text2) {
+  const std::size_t common = std::min(text1.size(), text2.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const auto c1 = static_cast<unsigned char>(AsciiUpper(text1[i]));
+    const auto c2 = static_cast<unsigned char>(AsciiUpper(text2[i]));
+    if (c1 != c2) return c1 < c2 ? -1 : 1;
+  }
+  if (text1.size() == text2.size()) return 0;
+  return text1.size() < text2.size() ? -1 : 1;
+}
+
+std::string Format(std::string_view format, std::initializer_list<std::string_view> args) {
+  const std::vector<std::string_view> arguments(args);
+  std::string result;
+  result.reserve(format.size());
+  std::size_t next = 0;  // argument taken by a placeholder without index
+  std::size_t pos = 0;
+  while (pos < format.size()) {
+    const std::size_t percent = format.find('%', pos);
+    result.append(format.substr(pos, percent - pos));
+    if (percent == std::string_view::npos) break;
+    pos = percent + 1;
+    if (pos < format.size() && format[pos] == '%') {
+      result += '%';
+      ++pos;
+      continue;
+    }
+    std::size_t number = 0;
+    std::size_t index = next;
+    std::size_t width = 0;
+    std::size_t precision = std::string_view::npos;
+    bool leftJustify = false;
+    bool valid = true;
+    if (ReadNumber(format, pos, number)) {
+      if (pos < format.size() && format[pos] == ':') {
+        index = number;
+        ++pos;
+      } else {
+        width = number;
+      }
+    }
+    if (width == 0) {
+      if (pos < format.size() && format[pos] == '-') {
+        leftJustify = true;
+        ++pos;
+      }
+      ReadNumber(format, pos, width);
+    }
+    if (pos < format.size() && format[pos] == '.') {
+      ++pos;
+      valid = ReadNumber(format, pos, precision);
+    }
+    if (!valid || pos >= format.size() || AsciiLower(format[pos]) != 's') {
+      Raise<EConvertError>(
+          Format("Format '%s' invalid or incompatible with argument", {format}));
+    }
+    ++pos;
+    if (index >= arguments.size()) {
+      Raise<EConvertError>(Format("No argument for format '%s'", {format}));
+    }
+    const std::string_view value = arguments[index].substr(0, precision);
+    next = index + 1;
+    const std::size_t padding = width > value.size() ? width - value.size() : 0;
+    if (!leftJustify) result.append(padding, ' ');
+    result.append(value);
+    if (leftJustify) result.append(padding, ' ');
+  }
+  return result;
+}
+
+}  // namespace reelstart

@@ -1,0 +1,34 @@
+// Text helpers over 8-bit ANSI strings.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace reelstart {
+
+// Folds only the ASCII letters A to Z; every other byte stays as it is.
+std::string AsciiLowerCase(std::string_view text);
+
+// Byte comparison with only the ASCII letters a to z folded to A to Z; the
+// first differing byte decides as an unsigned value, and a prefix comes first.
+// Answers a negative number, 0 or a positive number.
+int AsciiCompareText(std::string_view text1, std::string_view text2);
+
+// Fills the placeholders of `format` with `args`, all of them text:
+//   "%" [index ":"] ["-"] [width] ["." precision] "s", and "%%" for "%".
+// Without an index a placeholder takes the argument after the one used last,
+// so "%s %s %0:s %s" with a, b gives "a b a b". Width pads with spaces (on the
+// right with "-"), precision cuts. Raises EConvertError "Format '%s' invalid
+// or incompatible with argument" for a malformed placeholder and "No argument
+// for format '%s'" for an index past the last argument.
+std::string Format(std::string_view format, std::initializer_list<std::string_view> args);
+
+// `text` without its trailing bytes for which `drop` holds.
+template <class Predicate>
+std::string_view TrimRight(std::string_view text, Predicate drop) {
+  while (!text.empty() && drop(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace reelstart

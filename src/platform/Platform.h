@@ -1,0 +1,120 @@
+// The program's one seam over the operating system.
+//
+// Everything above this header is portable C++: it reaches Windows only
+// through the Platform interface below, whose operations carry the names and
+// the meaning of the ANSI Win32 calls they stand for. The build picks one
+// implementation: Platform_win.cpp over the real calls, Platform_mem.cpp, an
+// in-memory stand-in with fault injection for the host tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace reelstart {
+
+// A kernel object handle (file, find listing) as the seam passes it around.
+using NativeHandle = std::uintptr_t;
+inline constexpr NativeHandle kInvalidHandleValue = ~NativeHandle{0};
+
+// Win32 constants used by the program; values as in the Windows headers.
+namespace win {
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
+inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kFileShareRead = 1;
+inline constexpr std::uint32_t kFileShareWrite = 2;
+inline constexpr std::uint32_t kFileShareDelete = 4;
+inline constexpr std::uint32_t kCreateAlways = 2;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000u;
+inline constexpr std::uint32_t kNormIgnoreCase = 1;
+inline constexpr int kCstrLessThan = 1;
+inline constexpr int kCstrEqual = 2;
+inline constexpr int kCstrGreaterThan = 3;
+inline constexpr int kSwShowNormal = 1;
+inline constexpr std::uint32_t kMbOk = 0;
+inline constexpr std::uint32_t kMbIconStop = 0x10;
+inline constexpr std::uint32_t kMbIconInformation = 0x40;
+inline constexpr std::uint32_t kMbTaskModal = 0x2000;
+}  // namespace win
+
+// The part of WIN32_FIND_DATAA the program reads.
+struct FindData {
+  std::uint32_t FileAttributes = 0;
+  std::string FileName;           // cFileName, in the ANSI code page
+  std::string AlternateFileName;  // cAlternateFileName: the 8.3 name, often empty
+};
+
+// What tells two folders apart, whatever path reached them
+// (BY_HANDLE_FILE_INFORMATION's volume serial and file index).
+struct FileIdentity {
+  std::uint32_t VolumeSerialNumber = 0;
+  std::uint64_t FileIndex = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- File system ---------------------------------------------------------
+  // Starts a listing of `mask`; fills `data` with the first entry. Returns
+  // kInvalidHandleValue when nothing matches or the folder cannot be read.
+  virtual NativeHandle FindFirstFileA(const std::string& mask, FindData& data) = 0;
+  // Fills `data` with the next entry; false at the end of the listing.
+  virtual bool FindNextFileA(NativeHandle find, FindData& data) = 0;
+  virtual void FindClose(NativeHandle find) = 0;
+  // CreateFileA without security attributes and template. Returns
+  // kInvalidHandleValue on failure, with the reason in GetLastError.
+  virtual NativeHandle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                                   std::uint32_t shareMode, std::uint32_t creationDisposition,
+                                   std::uint32_t flagsAndAttributes) = 0;
+  // Returns the low 32 bits of the size and stores the high 32 bits.
+  virtual std::uint32_t GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) = 0;
+  virtual bool GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) = 0;
+  virtual bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
+                         std::uint32_t& bytesWritten) = 0;
+  virtual void CloseHandle(NativeHandle handle) = 0;
+  // The absolute form of `fileName`; `fileName` itself when it cannot be had.
+  virtual std::string GetFullPathNameA(const std::string& fileName) = 0;
+  virtual std::uint32_t GetLastError() = 0;
+  // The system's text for an error code, as FormatMessageA gives it (usually
+  // with a trailing period and CR LF); empty when the system has none.
+  virtual std::string FormatMessageA(std::uint32_t messageId) = 0;
+
+  // --- Process ---------------------------------------------------------------
+  // Full path of the program's own executable.
+  virtual std::string GetModuleFileNameA() = 0;
+  // Address the executable's image is loaded at (GetModuleHandleA(NULL)).
+  virtual std::uintptr_t GetModuleBase() = 0;
+  // The variable's value; empty when it is unset or empty.
+  virtual std::string GetEnvironmentVariableA(const std::string& name) = 0;
+  // The system's temporary folder with its trailing backslash; empty on failure.
+  virtual std::string GetTempPathA() = 0;
+
+  // --- Shell and user interface ---------------------------------------------
+  // ShellExecuteA without owner window, parameters and working folder.
+  virtual void ShellExecuteA(const std::string& operation, const std::string& file,
+                             int showCommand) = 0;
+  // MessageBoxA without owner window.
+  virtual int MessageBoxA(const std::string& text, const std::string& caption,
+                          std::uint32_t type) = 0;
+
+  // --- Locale ------------------------------------------------------------------
+  // CompareStringA with LOCALE_USER_DEFAULT: kCstrLessThan, kCstrEqual,
+  // kCstrGreaterThan, or 0 on failure.
+  virtual int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
+                             std::string_view string2) = 0;
+  // Whether `byte` starts a double-byte character in the ANSI code page.
+  virtual bool IsDBCSLeadByte(unsigned char byte) = 0;
+};
+
+// The platform the program runs on. The entry (or a test) installs it before
+// anything else runs; SetPlatform returns the one it replaces.
+Platform& ThePlatform();
+Platform* SetPlatform(Platform* platform);
+
+}  // namespace reelstart

@@ -1,0 +1,357 @@
+#include "platform/Platform_mem.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace reelstart {
+
+namespace {
+
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorNoMoreFiles = 18;
+constexpr std::uint32_t kErrorSharingViolation = 32;
+constexpr std::uint32_t kReadOnlyHiddenSystem = 0x07;
+
+// Case folding as a Windows-1251 system does it for names: ASCII and Russian.
+unsigned char FoldCase(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+  if (c >= 0xE0) return static_cast<unsigned char>(c - 32);
+  if (c == 0xB8) return 0xA8;
+  return c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
+         });
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+struct MemoryPlatform::Node {
+  std::string Name;
+  std::string ShortName;
+  std::uint32_t Attributes = 0;
+  std::int64_t Size = 0;
+  std::string Content;
+  bool Locked = false;
+  bool ListingDenied = false;
+  bool CreateDenied = false;
+  std::uint64_t Index = 0;
+  std::vector<Node*> Children;
+  Node* LinkTarget = nullptr;  // a folder link's entry leads here
+
+  Node* Resolved() { return LinkTarget != nullptr ? LinkTarget : this; }
+
+  [[nodiscard]] bool IsFolder() const { return (Attributes & win::kFileAttributeDirectory) != 0; }
+};
+
+struct MemoryPlatform::Open {
+  Node* Target = nullptr;             // file or folder handle
+  std::vector<FindData> Entries;      // find listing
+  std::size_t Next = 0;
+};
+
+MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
+
+MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
+
+MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
+  const std::vector<std::string> parts = SplitPath(path);
+  if (parts.empty()) return nullptr;
+  std::string drive = parts[0];
+  std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
+    return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  });
+  const auto root = drives_.find(drive);
+  if (root == drives_.end()) return nullptr;
+  Node* node = root->second;
+  for (std::size_t i = 1; i < parts.size() && node != nullptr; ++i) {
+    Node* next = nullptr;
+    for (Node* child : node->Resolved()->Children) {
+      // A name shown with '?' for characters the code page lacks opens nothing.
+      const bool longNameUsable = child->Name.find('?') == std::string::npos;
+      if ((longNameUsable && SameName(child->Name, parts[i])) ||
+          (!child->ShortName.empty() && SameName(child->ShortName, parts[i]))) {
+        next = child;
+        break;
+      }
+    }
+    node = next;
+  }
+  return node != nullptr ? node->Resolved() : nullptr;
+}
+
+MemoryPlatform::Node* MemoryPlatform::Make(const std::string& path, bool folder) {
+  const std::vector<std::string> parts = SplitPath(path);
+  std::string drive = parts.at(0);
+  std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
+    return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  });
+  Node*& root = drives_[drive];
+  if (root == nullptr) {
+    nodes_.push_back(std::make_unique<Node>());
+    root = nodes_.back().get();
+    root->Name = drive;
+    root->Attributes = win::kFileAttributeDirectory;
+    root->Index = nodes_.size();
+  }
+  Node* node = root;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    auto found = std::find_if(node->Children.begin(), node->Children.end(),
+                              [&](Node* child) { return SameName(child->Name, parts[i]); });
+    if (found != node->Children.end()) {
+      node = *found;
+      continue;
+    }
+    nodes_.push_back(std::make_unique<Node>());
+    Node* child = nodes_.back().get();
+    child->Name = parts[i];
+    child->Index = nodes_.size();
+    child->Attributes = (folder || i + 1 < parts.size()) ? win::kFileAttributeDirectory
+                                                         : win::kFileAttributeArchive;
+    node->Children.push_back(child);
+    node = child;
+  }
+  return node;
+}
+
+void MemoryPlatform::AddFolder(const std::string& path, std::uint32_t attributes) {
+  Make(path, true)->Attributes = attributes | win::kFileAttributeDirectory;
+}
+
+void MemoryPlatform::AddFile(const std::string& path, std::int64_t size, std::uint32_t attributes) {
+  Node* file = Make(path, false);
+  file->Size = size;
+  file->Attributes = attributes;
+}
+
+void MemoryPlatform::AddFolderLink(const std::string& linkPath, const std::string& targetFolder) {
+  Node* target = Find(targetFolder);
+  const std::size_t slash = linkPath.rfind('\\');
+  Node* parent = Make(linkPath.substr(0, slash), true);
+  // The link's entry carries its own name but leads to the target's node.
+  nodes_.push_back(std::make_unique<Node>());
+  Node* link = nodes_.back().get();
+  link->Name = linkPath.substr(slash + 1);
+  link->Attributes = win::kFileAttributeDirectory;
+  link->LinkTarget = target;
+  parent->Children.push_back(link);
+}
+
+void MemoryPlatform::SetShortName(const std::string& path, const std::string& shortName) {
+  // Make matches the name as it was added, '?' and all.
+  Make(path, false)->ShortName = shortName;
+}
+
+void MemoryPlatform::DenyListing(const std::string& folder) { Find(folder)->ListingDenied = true; }
+void MemoryPlatform::Lock(const std::string& path) { Find(path)->Locked = true; }
+void MemoryPlatform::DenyCreate(const std::string& folder) { Find(folder)->CreateDenied = true; }
+bool MemoryPlatform::Exists(const std::string& path) const { return Find(path) != nullptr; }
+
+std::string MemoryPlatform::FileContent(const std::string& path) const {
+  const Node* file = Find(path);
+  return file != nullptr ? file->Content : std::string();
+}
+
+void MemoryPlatform::SetCodePage(unsigned codePage) {
+  leadBytes_.clear();
+  if (codePage == 932) {
+    leadBytes_ = {{0x81, 0x9F}, {0xE0, 0xFC}};
+  } else if (codePage == 936 || codePage == 949 || codePage == 950) {
+    leadBytes_ = {{0x81, 0xFE}};
+  }
+}
+
+NativeHandle MemoryPlatform::Fail(std::uint32_t error) {
+  lastError_ = error;
+  return kInvalidHandleValue;
+}
+
+NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
+  const std::size_t slash = mask.rfind('\\');
+  if (slash == std::string::npos || mask.substr(slash + 1) != "*.*") return Fail(kErrorFileNotFound);
+  Node* folder = Find(mask.substr(0, slash));
+  if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
+  if (folder->ListingDenied) return Fail(kErrorAccessDenied);
+  auto listing = std::make_unique<Open>();
+  if (SplitPath(mask).size() > 2) {  // a drive's root has no "." and ".."
+    listing->Entries.push_back({win::kFileAttributeDirectory, ".", ""});
+    listing->Entries.push_back({win::kFileAttributeDirectory, "..", ""});
+  }
+  for (const Node* child : folder->Children) {
+    listing->Entries.push_back({child->Attributes, child->Name, child->ShortName});
+  }
+  if (listing->Entries.empty()) return Fail(kErrorFileNotFound);
+  data = listing->Entries[0];
+  listing->Next = 1;
+  const NativeHandle handle = nextHandle_ += 4;
+  handles_[handle] = std::move(listing);
+  return handle;
+}
+
+bool MemoryPlatform::FindNextFileA(NativeHandle find, FindData& data) {
+  Open& listing = *handles_.at(find);
+  if (listing.Next >= listing.Entries.size()) {
+    lastError_ = kErrorNoMoreFiles;
+    return false;
+  }
+  data = listing.Entries[listing.Next++];
+  return true;
+}
+
+void MemoryPlatform::FindClose(NativeHandle find) { handles_.erase(find); }
+
+NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                                         std::uint32_t /*shareMode*/,
+                                         std::uint32_t creationDisposition,
+                                         std::uint32_t flagsAndAttributes) {
+  Node* node = Find(fileName);
+  if (creationDisposition == win::kCreateAlways) {
+    const std::size_t slash = fileName.rfind('\\');
+    Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash));
+    if (parent == nullptr || !parent->IsFolder()) return Fail(kErrorPathNotFound);
+    if (parent->CreateDenied) return Fail(kErrorAccessDenied);
+    if (node != nullptr) {
+      if (node->Locked) return Fail(kErrorSharingViolation);
+      // Windows refuses to replace a read-only, hidden or system file unless
+      // the caller asks for those attributes.
+      if (node->IsFolder() || (node->Attributes & kReadOnlyHiddenSystem) != 0) {
+        return Fail(kErrorAccessDenied);
+      }
+    } else {
+      node = Make(fileName, false);
+    }
+    node->Content.clear();
+    node->Size = 0;
+    node->Attributes = flagsAndAttributes & 0xFFFF;
+  } else {
+    if (node == nullptr) return Fail(kErrorFileNotFound);
+    if (node->IsFolder() && (flagsAndAttributes & win::kFileFlagBackupSemantics) == 0) {
+      return Fail(kErrorAccessDenied);
+    }
+    if (node->Locked && desiredAccess != 0) return Fail(kErrorSharingViolation);
+  }
+  auto open = std::make_unique<Open>();
+  open->Target = node;
+  const NativeHandle handle = nextHandle_ += 4;
+  handles_[handle] = std::move(open);
+  return handle;
+}
+
+std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) {
+  const auto size = static_cast<std::uint64_t>(handles_.at(file)->Target->Size);
+  fileSizeHigh = static_cast<std::uint32_t>(size >> 32);
+  return static_cast<std::uint32_t>(size);
+}
+
+bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
+  identity.VolumeSerialNumber = 0x1234ABCD;
+  identity.FileIndex = handles_.at(file)->Target->Index;
+  return true;
+}
+
+bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
+                               std::uint32_t& bytesWritten) {
+  const auto found = handles_.find(file);
+  if (found == handles_.end()) {
+    lastError_ = kErrorInvalidHandle;
+    return false;
+  }
+  Node* target = found->second->Target;
+  bytesWritten = std::min(bytesToWrite, WriteLimit);
+  target->Content.append(static_cast<const char*>(buffer), bytesWritten);
+  target->Size = static_cast<std::int64_t>(target->Content.size());
+  return true;
+}
+
+void MemoryPlatform::CloseHandle(NativeHandle handle) { handles_.erase(handle); }
+
+std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
+  std::string full;
+  if (fileName.size() >= 2 && fileName[1] == ':') {
+    full = fileName;
+  } else if (!fileName.empty() && fileName[0] == '\\') {
+    full = CurrentDirectory.substr(0, 2) + fileName;
+  } else {
+    full = CurrentDirectory + fileName;
+  }
+  // Windows folds runs of separators into one.
+  full.erase(std::unique(full.begin(), full.end(),
+                         [](char a, char b) { return a == '\\' && b == '\\'; }),
+             full.end());
+  return full;
+}
+
+std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
+  switch (messageId) {
+    case kErrorFileNotFound:
+      return "The system cannot find the file specified.\r\n";
+    case kErrorPathNotFound:
+      return "The system cannot find the path specified.\r\n";
+    case kErrorAccessDenied:
+      return "Access is denied.\r\n";
+    case kErrorSharingViolation:
+      return "The process cannot access the file because it is being used by another process.\r\n";
+    default:
+      return {};
+  }
+}
+
+std::string MemoryPlatform::GetEnvironmentVariableA(const std::string& name) {
+  EnvironmentReads.push_back(name);
+  for (const auto& [key, value] : Environment) {
+    if (SameName(key, name)) return value;
+  }
+  return {};
+}
+
+void MemoryPlatform::ShellExecuteA(const std::string& operation, const std::string& file,
+                                   int showCommand) {
+  ShellRequests.push_back({operation, file, showCommand});
+}
+
+int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& caption,
+                                std::uint32_t type) {
+  MessageBoxes.push_back({text, caption, type});
+  return 1;  // IDOK
+}
+
+int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
+                                   std::string_view string2) {
+  const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
+  const std::size_t common = std::min(string1.size(), string2.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    auto c1 = static_cast<unsigned char>(string1[i]);
+    auto c2 = static_cast<unsigned char>(string2[i]);
+    if (ignoreCase) {
+      c1 = FoldCase(c1);
+      c2 = FoldCase(c2);
+    }
+    if (c1 != c2) return c1 < c2 ? win::kCstrLessThan : win::kCstrGreaterThan;
+  }
+  if (string1.size() == string2.size()) return win::kCstrEqual;
+  return string1.size() < string2.size() ? win::kCstrLessThan : win::kCstrGreaterThan;
+}
+
+bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {
+  return std::any_of(leadBytes_.begin(), leadBytes_.end(),
+                     [byte](auto range) { return byte >= range.first && byte <= range.second; });
+}
+
+}  // namespace reelstart

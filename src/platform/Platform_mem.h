@@ -1,0 +1,119 @@
+// An in-memory platform for the host tests: a folder tree with entry order,
+// attributes, sizes and 8.3 names; files and folders that fail on demand;
+// environment, module path and code page; the shell requests and message
+// boxes the program makes, captured instead of shown.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace reelstart {
+
+// Installs itself as ThePlatform() for its lifetime.
+class MemoryPlatform final : public Platform {
+ public:
+  MemoryPlatform();
+  ~MemoryPlatform() override;
+
+  // --- The folder tree (paths such as "D:\Films\a.avi"; drives are made on
+  // first use; missing parent folders are made too). Entries are listed in
+  // the order they were added.
+  void AddFolder(const std::string& path, std::uint32_t attributes = win::kFileAttributeDirectory);
+  void AddFile(const std::string& path, std::int64_t size,
+               std::uint32_t attributes = win::kFileAttributeArchive);
+  // Adds at `linkPath` a folder entry that is `targetFolder` itself, as a
+  // junction or a folder symlink is: same contents, same identity.
+  void AddFolderLink(const std::string& linkPath, const std::string& targetFolder);
+  // The 8.3 name FindFirstFileA reports for the entry at `path`.
+  void SetShortName(const std::string& path, const std::string& shortName);
+  // The folder's contents cannot be listed (no read permission).
+  void DenyListing(const std::string& folder);
+  // The file cannot be opened (another program holds it open for writing).
+  void Lock(const std::string& path);
+  // No file can be created in the folder.
+  void DenyCreate(const std::string& folder);
+  [[nodiscard]] bool Exists(const std::string& path) const;
+  // The bytes of a file the program wrote; empty when there is none.
+  [[nodiscard]] std::string FileContent(const std::string& path) const;
+  // Handles opened and not yet closed, of any kind.
+  [[nodiscard]] std::size_t OpenHandleCount() const { return handles_.size(); }
+
+  // --- Faults ----------------------------------------------------------------
+  // WriteFile writes at most this many bytes per call.
+  std::uint32_t WriteLimit = 0xFFFFFFFFu;
+
+  // --- Process and locale ----------------------------------------------------
+  std::string ModuleFileName = "C:\\Reelstart.exe";
+  std::uintptr_t ModuleBase = 0x00400000;
+  std::map<std::string, std::string> Environment;
+  std::string TempPath = "C:\\Windows\\Temp\\";
+  std::string CurrentDirectory = "C:\\";
+  // Lead-byte ranges of the ANSI code page: 1251 has none; SetCodePage(932)
+  // and the like give those of a double-byte code page.
+  void SetCodePage(unsigned codePage);
+
+  // --- What the program asked for ---------------------------------------------
+  struct ShellRequest {
+    std::string Operation;
+    std::string File;
+    int ShowCommand = 0;
+  };
+  struct MessageBoxCall {
+    std::string Text;
+    std::string Caption;
+    std::uint32_t Type = 0;
+  };
+  std::vector<ShellRequest> ShellRequests;
+  std::vector<std::string> EnvironmentReads;
+  std::vector<MessageBoxCall> MessageBoxes;
+
+  // --- Platform ------------------------------------------------------------
+  NativeHandle FindFirstFileA(const std::string& mask, FindData& data) override;
+  bool FindNextFileA(NativeHandle find, FindData& data) override;
+  void FindClose(NativeHandle find) override;
+  NativeHandle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                           std::uint32_t shareMode, std::uint32_t creationDisposition,
+                           std::uint32_t flagsAndAttributes) override;
+  std::uint32_t GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) override;
+  bool GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) override;
+  bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
+                 std::uint32_t& bytesWritten) override;
+  void CloseHandle(NativeHandle handle) override;
+  std::string GetFullPathNameA(const std::string& fileName) override;
+  std::uint32_t GetLastError() override { return lastError_; }
+  std::string FormatMessageA(std::uint32_t messageId) override;
+  std::string GetModuleFileNameA() override { return ModuleFileName; }
+  std::uintptr_t GetModuleBase() override { return ModuleBase; }
+  std::string GetEnvironmentVariableA(const std::string& name) override;
+  std::string GetTempPathA() override { return TempPath; }
+  void ShellExecuteA(const std::string& operation, const std::string& file,
+                     int showCommand) override;
+  int MessageBoxA(const std::string& text, const std::string& caption,
+                  std::uint32_t type) override;
+  int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
+                     std::string_view string2) override;
+  bool IsDBCSLeadByte(unsigned char byte) override;
+
+ private:
+  struct Node;
+  struct Open;
+
+  Node* Find(const std::string& path) const;
+  Node* Make(const std::string& path, bool folder);
+  NativeHandle Fail(std::uint32_t error);
+
+  std::vector<std::unique_ptr<Node>> nodes_;
+  std::map<std::string, Node*> drives_;
+  std::map<NativeHandle, std::unique_ptr<Open>> handles_;
+  NativeHandle nextHandle_ = 0x100;
+  std::uint32_t lastError_ = 0;
+  std::vector<std::pair<unsigned char, unsigned char>> leadBytes_;
+  Platform* previous_ = nullptr;
+};
+
+}  // namespace reelstart

@@ -1,0 +1,150 @@
+#include "platform/Platform_win.h"
+
+#include "platform/Win32.h"
+
+namespace reelstart {
+
+namespace {
+
+HANDLE ToHandle(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+NativeHandle FromHandle(HANDLE handle) { return reinterpret_cast<NativeHandle>(handle); }
+
+void CopyFindData(const WIN32_FIND_DATAA& found, FindData& data) {
+  data.FileAttributes = found.dwFileAttributes;
+  data.FileName = found.cFileName;
+  data.AlternateFileName = found.cAlternateFileName;
+}
+
+// Calls `get(buffer, size)`, a Win32 call that answers the length it wrote,
+// or the size it needs when the buffer is too small, or 0 on failure; grows
+// the buffer until the text fits. Empty on failure.
+template <class Get>
+std::string GetText(Get get, DWORD initialSize = MAX_PATH) {
+  std::string buffer(initialSize, '\0');
+  for (;;) {
+    const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+  }
+}
+
+}  // namespace
+
+NativeHandle Win32Platform::FindFirstFileA(const std::string& mask, FindData& data) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = ::FindFirstFileA(mask.c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) CopyFindData(found, data);
+  return FromHandle(find);
+}
+
+bool Win32Platform::FindNextFileA(NativeHandle find, FindData& data) {
+  WIN32_FIND_DATAA found;
+  if (!::FindNextFileA(ToHandle(find), &found)) return false;
+  CopyFindData(found, data);
+  return true;
+}
+
+void Win32Platform::FindClose(NativeHandle find) { ::FindClose(ToHandle(find)); }
+
+NativeHandle Win32Platform::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                                        std::uint32_t shareMode, std::uint32_t creationDisposition,
+                                        std::uint32_t flagsAndAttributes) {
+  return FromHandle(::CreateFileA(fileName.c_str(), desiredAccess, shareMode, nullptr,
+                                  creationDisposition, flagsAndAttributes, nullptr));
+}
+
+std::uint32_t Win32Platform::GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) {
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(ToHandle(file), &high);
+  fileSizeHigh = high;
+  return low;
+}
+
+bool Win32Platform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(ToHandle(file), &info)) return false;
+  identity.VolumeSerialNumber = info.dwVolumeSerialNumber;
+  identity.FileIndex = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool Win32Platform::WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
+                              std::uint32_t& bytesWritten) {
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(ToHandle(file), buffer, bytesToWrite, &written, nullptr);
+  bytesWritten = written;
+  return ok != FALSE;
+}
+
+void Win32Platform::CloseHandle(NativeHandle handle) { ::CloseHandle(ToHandle(handle)); }
+
+std::string Win32Platform::GetFullPathNameA(const std::string& fileName) {
+  std::string full = GetText([&](char* buffer, DWORD size) {
+    return ::GetFullPathNameA(fileName.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? fileName : full;
+}
+
+std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
+
+std::string Win32Platform::FormatMessageA(std::uint32_t messageId) {
+  char buffer[1024];
+  const DWORD length =
+      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, messageId, 0, buffer, sizeof buffer, nullptr);
+  return std::string(buffer, length);
+}
+
+std::string Win32Platform::GetModuleFileNameA() {
+  // GetModuleFileNameA answers the buffer's size, not the size it needs, when
+  // the path does not fit.
+  std::string buffer(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::uintptr_t Win32Platform::GetModuleBase() {
+  return reinterpret_cast<std::uintptr_t>(::GetModuleHandleA(nullptr));
+}
+
+std::string Win32Platform::GetEnvironmentVariableA(const std::string& name) {
+  return GetText([&](char* buffer, DWORD size) {
+    return ::GetEnvironmentVariableA(name.c_str(), buffer, size);
+  });
+}
+
+std::string Win32Platform::GetTempPathA() {
+  return GetText([](char* buffer, DWORD size) { return ::GetTempPathA(size, buffer); });
+}
+
+void Win32Platform::ShellExecuteA(const std::string& operation, const std::string& file,
+                                  int showCommand) {
+  ::ShellExecuteA(nullptr, operation.c_str(), file.c_str(), nullptr, nullptr, showCommand);
+}
+
+int Win32Platform::MessageBoxA(const std::string& text, const std::string& caption,
+                               std::uint32_t type) {
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+}
+
+int Win32Platform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
+                                  std::string_view string2) {
+  return ::CompareStringA(LOCALE_USER_DEFAULT, cmpFlags, string1.data(),
+                          static_cast<int>(string1.size()), string2.data(),
+                          static_cast<int>(string2.size()));
+}
+
+bool Win32Platform::IsDBCSLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+}  // namespace reelstart

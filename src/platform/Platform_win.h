@@ -1,0 +1,40 @@
+// The platform over the real ANSI Win32 calls.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace reelstart {
+
+class Win32Platform final : public Platform {
+ public:
+  NativeHandle FindFirstFileA(const std::string& mask, FindData& data) override;
+  bool FindNextFileA(NativeHandle find, FindData& data) override;
+  void FindClose(NativeHandle find) override;
+  NativeHandle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                           std::uint32_t shareMode, std::uint32_t creationDisposition,
+                           std::uint32_t flagsAndAttributes) override;
+  std::uint32_t GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) override;
+  bool GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) override;
+  bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
+                 std::uint32_t& bytesWritten) override;
+  void CloseHandle(NativeHandle handle) override;
+  std::string GetFullPathNameA(const std::string& fileName) override;
+  std::uint32_t GetLastError() override;
+  std::string FormatMessageA(std::uint32_t messageId) override;
+
+  std::string GetModuleFileNameA() override;
+  std::uintptr_t GetModuleBase() override;
+  std::string GetEnvironmentVariableA(const std::string& name) override;
+  std::string GetTempPathA() override;
+
+  void ShellExecuteA(const std::string& operation, const std::string& file,
+                     int showCommand) override;
+  int MessageBoxA(const std::string& text, const std::string& caption,
+                  std::uint32_t type) override;
+
+  int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
+                     std::string_view string2) override;
+  bool IsDBCSLeadByte(unsigned char byte) override;
+};
+
+}  // namespace reelstart

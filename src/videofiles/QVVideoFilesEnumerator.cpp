@@ -1,0 +1,184 @@
+// The walk of the folder tree, the video file test, the size probe and the
+// orderings of the list.
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "common/Paths.h"
+#include "common/Text.h"
+#include "platform/ScopedHandle.h"
+#include "videofiles/QVVideoFilesProcessor.h"
+
+namespace reelstart {
+
+namespace {
+
+constexpr std::array<std::string_view, 12> kVideoFileExts = {
+    ".avi", ".divx", ".dvr-ms", ".m1v", ".mp2",  ".mpeg",
+    ".mpa", ".mpe",  ".mpg",    ".mpv2", ".mp2v", ".wmv",
+};
+
+// Identity of the folder `dir` (a path ending in '\'), or nothing when the
+// folder cannot be opened. FILE_FLAG_BACKUP_SEMANTICS is what lets
+// CreateFileA open a folder at all; asking for no access rights lets it open
+// folders whose contents may not be read.
+std::optional<FileIdentity> FolderIdentity(const std::string& dir) {
+  Platform& platform = ThePlatform();
+  const ScopedFileHandle folder(platform.CreateFileA(
+      dir, 0, win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete,
+      win::kOpenExisting, win::kFileFlagBackupSemantics));
+  FileIdentity identity;
+  if (!folder.IsValid() || !platform.GetFileInformationByHandle(folder.Get(), identity)) {
+    return std::nullopt;
+  }
+  return identity;
+}
+
+// The name to build a path with. A name the ANSI code page cannot represent
+// comes back with '?' in place of the characters it lacks (a character no
+// file name may hold), which opens nothing; its 8.3 name, when the volume
+// keeps one, reaches the same file.
+const std::string& PathName(const FindData& entry) {
+  const bool substituted = entry.FileName.find('?') != std::string::npos;
+  return substituted && !entry.AlternateFileName.empty() ? entry.AlternateFileName
+                                                         : entry.FileName;
+}
+
+}  // namespace
+
+bool TQVVideoFilesEnumerator::IsSubDirectory(const FindData& entry) {
+  return (entry.FileAttributes & win::kFileAttributeDirectory) != 0 && entry.FileName != "." &&
+         entry.FileName != "..";
+}
+
+bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry) {
+  const std::string ext = AsciiLowerCase(ExtractFileExt(entry.FileName));
+  return std::find(kVideoFileExts.begin(), kVideoFileExts.end(), ext) != kVideoFileExts.end();
+}
+
+std::int64_t TQVVideoFilesEnumerator::GetFileSize64(const std::string& path) {
+  Platform& platform = ThePlatform();
+  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
+                                                   win::kOpenExisting,
+                                                   win::kFileAttributeArchive));
+  if (!file.IsValid()) return 0;
+  std::uint32_t high = 0;
+  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
+  files_.push_back({std::move(path), size});
+}
+
+void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
+  std::vector<FileIdentity> ancestors;
+  Walk(mask, ancestors);
+}
+
+void TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIdentity>& ancestors) {
+  const std::string dir = ExtractFilePath(mask);
+  const std::optional<FileIdentity> identity = FolderIdentity(dir);
+  if (identity) {
+    // A link or junction back to a folder being walked above: entering it
+    // would list the same files again and again, down to the path limit.
+    if (std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) return;
+    ancestors.push_back(*identity);
+  }
+
+  Platform& platform = ThePlatform();
+  FindData entry;
+  ScopedFindHandle listing(platform.FindFirstFileA(mask, entry));
+  if (listing.IsValid()) {
+    do {
+      if (IsSubDirectory(entry)) {
+        Walk(dir + PathName(entry) + "\\*.*", ancestors);
+      } else if (IsVideoFile(entry)) {
+        std::string path = dir + PathName(entry);
+        const std::int64_t size = GetFileSize64(path);
+        AddFile(std::move(path), size);
+      }
+    } while (platform.FindNextFileA(listing.Get(), entry));
+  }
+  if (identity) ancestors.pop_back();
+}
+
+// --- Ordering -------------------------------------------------------------
+
+int CompareByName(const TVideoFileList& files, int i1, int i2) {
+  const std::string name1 = ExtractFileName(files[static_cast<std::size_t>(i1)].Path);
+  const std::string name2 = ExtractFileName(files[static_cast<std::size_t>(i2)].Path);
+  // CompareStringA answers 1, 2 or 3 for less, equal, greater (0 on failure).
+  return ThePlatform().CompareStringA(win::kNormIgnoreCase, name1, name2) - win::kCstrEqual;
+}
+
+int CompareByNameDesc(const TVideoFileList& files, int i1, int i2) {
+  return CompareByName(files, i2, i1);
+}
+
+int CompareBySize(const TVideoFileList& files, int i1, int i2) {
+  const TVideoFile& file1 = files[static_cast<std::size_t>(i1)];
+  const TVideoFile& file2 = files[static_cast<std::size_t>(i2)];
+  if (file1.Size == file2.Size) return AsciiCompareText(file1.Path, file2.Path);
+  return file1.Size > file2.Size ? 1 : -1;
+}
+
+int CompareBySizeDesc(const TVideoFileList& files, int i1, int i2) {
+  return CompareBySize(files, i2, i1);
+}
+
+namespace {
+
+void QuickSortRange(TVideoFileList& files, int left, int right, TVideoFileCompare compare) {
+  while (left < right) {
+    int i = left;
+    int j = right;
+    int pivot = (left + right) / 2;
+    do {
+      while (compare(files, i, pivot) < 0) ++i;
+      while (compare(files, j, pivot) > 0) --j;
+      if (i <= j) {
+        if (i != j) std::swap(files[static_cast<std::size_t>(i)], files[static_cast<std::size_t>(j)]);
+        // The pivot is an index: keep it on the pivot item as that moves.
+        if (pivot == i) {
+          pivot = j;
+        } else if (pivot == j) {
+          pivot = i;
+        }
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (left < j) QuickSortRange(files, left, j, compare);
+    left = i;
+  }
+}
+
+}  // namespace
+
+void QuickSort(TVideoFileList& files, TVideoFileCompare compare) {
+  if (files.size() > 1) QuickSortRange(files, 0, static_cast<int>(files.size()) - 1, compare);
+}
+
+void TQVVideoFilesEnumerator::Sort() {
+  switch (SortMode) {
+    case smNameAsc:
+      QuickSort(files_, CompareByName);
+      break;
+    case smNameDesc:
+      QuickSort(files_, CompareByNameDesc);
+      break;
+    case smSizeAsc:
+      QuickSort(files_, CompareBySize);
+      break;
+    case smSizeDesc:
+      QuickSort(files_, CompareBySizeDesc);
+      break;
+    default:
+      break;  // smNone and any other value: as found
+  }
+}
+
+}  // namespace reelstart

@@ -1,0 +1,94 @@
+// The program's work: collect the video files of the executable's folder
+// tree, order them, write them as an ASX playlist and have the shell open it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace reelstart {
+
+// How Sort orders the list; stored in one byte. Values outside 1..4 leave
+// the list as found.
+enum TSortMode : std::uint8_t {
+  smNone = 0,
+  smNameAsc = 1,
+  smNameDesc = 2,
+  smSizeAsc = 3,
+  smSizeDesc = 4,
+};
+
+// One video file found: its full path (folder part of the mask followed by
+// the name, exactly as listed) and its size in bytes.
+struct TVideoFile {
+  std::string Path;
+  std::int64_t Size = 0;
+};
+using TVideoFileList = std::vector<TVideoFile>;
+
+// Answers a negative number, 0 or a positive number when item i1 of `files`
+// belongs before, level with or after item i2.
+using TVideoFileCompare = int (*)(const TVideoFileList& files, int i1, int i2);
+
+// File names (after the last '\' or ':'), locale-aware, case ignored.
+int CompareByName(const TVideoFileList& files, int i1, int i2);
+int CompareByNameDesc(const TVideoFileList& files, int i1, int i2);
+// Sizes; on equal sizes the full paths, ASCII case folded.
+int CompareBySize(const TVideoFileList& files, int i1, int i2);
+int CompareBySizeDesc(const TVideoFileList& files, int i1, int i2);
+
+// The list's in-place quicksort (middle pivot; not stable).
+void QuickSort(TVideoFileList& files, TVideoFileCompare compare);
+
+class TQVVideoFilesEnumerator {
+ public:
+  TQVVideoFilesEnumerator() = default;
+
+  TSortMode SortMode = smSizeAsc;
+
+  // Adds every video file under the folder of `mask` (a folder followed by
+  // "*.*"), at any depth, depth-first in listing order. Folders that cannot
+  // be listed add nothing; files that cannot be opened get size 0. A folder
+  // link that leads back to a folder being walked above it is not entered.
+  void FindFiles(const std::string& mask);
+
+  [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }
+  [[nodiscard]] const TVideoFileList& Files() const { return files_; }
+  void AddFile(std::string path, std::int64_t size);
+
+  // Orders Files by SortMode.
+  void Sort();
+
+  // Writes the sorted list as an ASX playlist into the folder named by "TMP"
+  // and stores its path in `playlistFile`. Answers false, touching nothing,
+  // when the list is empty. Raises EFCreateError when the file cannot be
+  // created and EWriteError when it is not written whole.
+  bool CreatePlaylist(const std::string& author, const std::string& publisher,
+                      const std::string& copyright, std::string& playlistFile);
+
+  // The playlist text for the list in its present order.
+  [[nodiscard]] std::string PlaylistText(const std::string& author, const std::string& publisher,
+                                         const std::string& copyright) const;
+
+  static bool IsSubDirectory(const FindData& entry);
+  static bool IsVideoFile(const FindData& entry);
+  // Size of the file at `path`; 0 when it cannot be opened for reading.
+  static std::int64_t GetFileSize64(const std::string& path);
+
+ private:
+  void Walk(const std::string& mask, std::vector<FileIdentity>& ancestors);
+
+  TVideoFileList files_;
+};
+
+class TQVVideoFilesProcessor {
+ public:
+  TQVVideoFilesProcessor() = delete;
+
+  // One run of the program; errors propagate to the caller.
+  static void Execute();
+};
+
+}  // namespace reelstart

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "common/Text.h"
+#include "platform/Platform_mem.h"
+#include "videofiles/QVVideoFilesProcessor.h"
+
+namespace reelstart {
+namespace {
+
+constexpr std::uint32_t kHidden = 0x02;
+constexpr std::uint32_t kSystem = 0x04;
+
+std::vector<std::string> Paths(const TQVVideoFilesEnumerator& enumerator) {
+  std::vector<std::string> paths;
+  for (const TVideoFile& file : enumerator.Files()) paths.push_back(file.Path);
+  return paths;
+}
+
+std::vector<std::string> Walk(const std::string& mask = "D:\\*.*") {
+  TQVVideoFilesEnumerator enumerator;
+  enumerator.FindFiles(mask);
+  return Paths(enumerator);
+}
+
+TEST(IsVideoFileTest, MatchesTheTwelveExtensionsOnly) {
+  MemoryPlatform platform;
+  const char* videos[] = {"a.avi",  "a.divx", "a.dvr-ms", "a.m1v",  "a.mp2",  "a.mpeg",
+                          "a.mpa",  "a.mpe",  "a.mpg",    "a.mpv2", "a.mp2v", "a.wmv",
+                          "FILM.AVI", "Film.Avi", ".avi", "a.b.WMV", "\xD4\xE8\xEB\xFC\xEC.avi"};
+  for (const char* name : videos) {
+    EXPECT_TRUE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""})) << name;
+  }
+  const char* others[] = {"film.avi.tmp", "film", "film.mkv", "film.mp4", "film.mov",
+                          "film.vob", "film.asx", "film.avi ", "film.av", "film.avix",
+                          "film.", "avi", "film.mp2v\\x"};
+  for (const char* name : others) {
+    EXPECT_FALSE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""})) << name;
+  }
+}
+
+TEST(IsSubDirectoryTest, SkipsDotEntries) {
+  EXPECT_TRUE(TQVVideoFilesEnumerator::IsSubDirectory({0x10, "clips.avi", ""}));
+  EXPECT_TRUE(TQVVideoFilesEnumerator::IsSubDirectory({0x16, ".hidden", ""}));
+  EXPECT_FALSE(TQVVideoFilesEnumerator::IsSubDirectory({0x10, ".", ""}));
+  EXPECT_FALSE(TQVVideoFilesEnumerator::IsSubDirectory({0x10, "..", ""}));
+  EXPECT_FALSE(TQVVideoFilesEnumerator::IsSubDirectory({0x20, "film.avi", ""}));
+}
+
+TEST(FindFilesTest, WalksDepthFirstInListingOrder) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\start.exe", 100);
+  platform.AddFile("D:\\b.avi", 1);
+  platform.AddFile("D:\\Sub\\c.wmv", 2);
+  platform.AddFile("D:\\Sub\\Deeper\\d.mpg", 3);
+  platform.AddFile("D:\\Sub\\e.mpeg", 4);
+  platform.AddFile("D:\\a.avi", 5);
+  platform.AddFile("D:\\clips.avi\\inner.avi", 6);  // a folder named like a video
+  platform.AddFile("D:\\readme.txt", 7);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\b.avi", "D:\\Sub\\c.wmv",
+                                               "D:\\Sub\\Deeper\\d.mpg", "D:\\Sub\\e.mpeg",
+                                               "D:\\a.avi", "D:\\clips.avi\\inner.avi"}));
+}
+
+TEST(FindFilesTest, BuildsPathsFromTheMaskAsGiven) {
+  MemoryPlatform platform;
+  platform.AddFile("C:\\Films\\Sub\\a.avi", 1);
+  platform.AddFile("C:\\Films\\b.avi", 1);
+  // Case and form of the mask are kept, nothing is normalised.
+  EXPECT_EQ(Walk("c:\\FILMS\\*.*"),
+            (std::vector<std::string>{"c:\\FILMS\\Sub\\a.avi", "c:\\FILMS\\b.avi"}));
+}
+
+TEST(FindFilesTest, IncludesHiddenAndSystemEntries) {
+  MemoryPlatform platform;
+  platform.AddFolder("D:\\.hidden", 0x10 | kHidden);
+  platform.AddFile("D:\\.hidden\\a.avi", 1, kHidden | kSystem);
+  platform.AddFile("D:\\b.avi", 1, 0x01);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\.hidden\\a.avi", "D:\\b.avi"}));
+}
+
+TEST(FindFilesTest, UnreadableOrMissingFoldersAddNothing) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\Locked\\a.avi", 1);
+  platform.AddFile("D:\\Open\\b.avi", 1);
+  platform.DenyListing("D:\\Locked");
+  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\Open\\b.avi"});
+  EXPECT_TRUE(Walk("D:\\Missing\\*.*").empty());
+  EXPECT_TRUE(Walk("E:\\*.*").empty());
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, ReadsSixtyFourBitSizes) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\big.avi", 5'000'000'000LL);
+  platform.AddFile("D:\\edge.avi", 0xFFFFFFFFLL);
+  platform.AddFile("D:\\busy.avi", 700);
+  platform.AddFile("D:\\empty.avi", 0);
+  platform.Lock("D:\\busy.avi");
+  TQVVideoFilesEnumerator enumerator;
+  enumerator.FindFiles("D:\\*.*");
+  ASSERT_EQ(enumerator.Count(), 4);
+  EXPECT_EQ(enumerator.Files()[0].Size, 5'000'000'000LL);
+  EXPECT_EQ(enumerator.Files()[1].Size, 0xFFFFFFFFLL);
+  EXPECT_EQ(enumerator.Files()[2].Size, 0);  // held open by a writer: listed, size 0
+  EXPECT_EQ(enumerator.Files()[3].Size, 0);
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, DoesNotFollowALinkBackToAnAncestor) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\a.avi", 1);
+  platform.AddFile("D:\\Sub\\b.avi", 2);
+  platform.AddFolderLink("D:\\Sub\\loop", "D:\\");
+  platform.AddFolderLink("D:\\Sub\\self", "D:\\Sub");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\b.avi"}));
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, ListsAFolderReachedTwiceTwice) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\Films\\a.avi", 1);
+  platform.AddFolderLink("D:\\Link1", "D:\\Films");
+  platform.AddFolderLink("D:\\Link2", "D:\\Films");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\Films\\a.avi", "D:\\Link1\\a.avi",
+                                               "D:\\Link2\\a.avi"}));
+}
+
+TEST(FindFilesTest, UsesTheShortNameOfAnUnrepresentableName) {
+  MemoryPlatform platform;
+  // As FindFirstFileA shows names the ANSI code page cannot hold.
+  platform.AddFile("D:\\??????\\???.avi", 300);
+  platform.SetShortName("D:\\??????", "F4B2~1");
+  platform.SetShortName("D:\\??????\\???.avi", "8A3F~1.AVI");
+  platform.AddFile("D:\\??.wmv", 200);  // no short name on this volume
+  TQVVideoFilesEnumerator enumerator;
+  enumerator.FindFiles("D:\\*.*");
+  ASSERT_EQ(enumerator.Count(), 2);
+  EXPECT_EQ(enumerator.Files()[0].Path, "D:\\F4B2~1\\8A3F~1.AVI");
+  EXPECT_EQ(enumerator.Files()[0].Size, 300);
+  EXPECT_EQ(enumerator.Files()[1].Path, "D:\\??.wmv");
+  EXPECT_EQ(enumerator.Files()[1].Size, 0);
+}
+
+TEST(FindFilesTest, TestsTheExtensionOnTheLongName) {
+  MemoryPlatform platform;
+  // The 8.3 name cuts ".divx" to ".DIV"; the long name still tells a video.
+  platform.AddFile("D:\\?.divx", 9);
+  platform.SetShortName("D:\\?.divx", "1A2B~1.DIV");
+  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\1A2B~1.DIV"});
+}
+
+// --- Ordering ---------------------------------------------------------------
+
+TVideoFileList List(std::initializer_list<TVideoFile> files) { return files; }
+
+std::vector<std::string> Sorted(TVideoFileList files, TSortMode mode) {
+  TQVVideoFilesEnumerator enumerator;
+  for (TVideoFile& file : files) enumerator.AddFile(file.Path, file.Size);
+  enumerator.SortMode = mode;
+  enumerator.Sort();
+  return Paths(enumerator);
+}
+
+TEST(SortTest, OrdersByEachMode) {
+  MemoryPlatform platform;
+  const TVideoFileList files = List({{"D:\\b.avi", 30},
+                                     {"D:\\Sub\\a.avi", 10},
+                                     {"D:\\C.avi", 20},
+                                     {"D:\\Sub\\d.avi", 0}});
+  struct Case {
+    TSortMode mode;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {smNone, {"D:\\b.avi", "D:\\Sub\\a.avi", "D:\\C.avi", "D:\\Sub\\d.avi"}},
+      {smNameAsc, {"D:\\Sub\\a.avi", "D:\\b.avi", "D:\\C.avi", "D:\\Sub\\d.avi"}},
+      {smNameDesc, {"D:\\Sub\\d.avi", "D:\\C.avi", "D:\\b.avi", "D:\\Sub\\a.avi"}},
+      {smSizeAsc, {"D:\\Sub\\d.avi", "D:\\Sub\\a.avi", "D:\\C.avi", "D:\\b.avi"}},
+      {smSizeDesc, {"D:\\b.avi", "D:\\C.avi", "D:\\Sub\\a.avi", "D:\\Sub\\d.avi"}},
+      {static_cast<TSortMode>(7), {"D:\\b.avi", "D:\\Sub\\a.avi", "D:\\C.avi", "D:\\Sub\\d.avi"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Sorted(files, c.mode), c.expected) << "mode " << int(c.mode);
+  }
+}
+
+TEST(SortTest, EqualSizesFallBackToTheFullPathAsciiFolded) {
+  MemoryPlatform platform;
+  const TVideoFileList files = List({{"D:\\b\\x.avi", 5},
+                                     {"D:\\B_\\x.avi", 5},
+                                     {"D:\\a\\z.avi", 5},
+                                     {"D:\\big.avi", 6}});
+  // '_' (0x5F) sorts after the letters once they are folded to upper case.
+  EXPECT_EQ(Sorted(files, smSizeAsc), (std::vector<std::string>{"D:\\a\\z.avi", "D:\\b\\x.avi",
+                                                                 "D:\\B_\\x.avi", "D:\\big.avi"}));
+  EXPECT_EQ(Sorted(files, smSizeDesc), (std::vector<std::string>{"D:\\big.avi", "D:\\B_\\x.avi",
+                                                                  "D:\\b\\x.avi", "D:\\a\\z.avi"}));
+}
+
+TEST(SortTest, SizesCompareAsSigned64Bit) {
+  MemoryPlatform platform;
+  const TVideoFileList files = List({{"D:\\huge.avi", 0x1'0000'0000LL},
+                                     {"D:\\four.avi", 0xFFFFFFFFLL},
+                                     {"D:\\one.avi", 1}});
+  EXPECT_EQ(Sorted(files, smSizeAsc),
+            (std::vector<std::string>{"D:\\one.avi", "D:\\four.avi", "D:\\huge.avi"}));
+}
+
+TEST(SortTest, EqualNamesAreExchangedAsTheQuicksortDoes) {
+  MemoryPlatform platform;
+  // Same name in two folders: equal under the name modes. The list's
+  // quicksort exchanges items that compare equal to the pivot.
+  EXPECT_EQ(Sorted(List({{"D:\\X\\Film.avi", 1}, {"D:\\Y\\film.avi", 2}}), smNameAsc),
+            (std::vector<std::string>{"D:\\Y\\film.avi", "D:\\X\\Film.avi"}));
+  EXPECT_EQ(Sorted(List({{"D:\\1\\a.avi", 1}, {"D:\\2\\a.avi", 1}, {"D:\\3\\a.avi", 1}}),
+                   smNameDesc),
+            (std::vector<std::string>{"D:\\3\\a.avi", "D:\\2\\a.avi", "D:\\1\\a.avi"}));
+}
+
+TEST(SortTest, SortsLargeListsCompletely) {
+  MemoryPlatform platform;
+  std::mt19937 random(7);
+  TVideoFileList files;
+  for (int i = 0; i < 2000; ++i) {
+    files.push_back({"D:\\f" + std::to_string(random() % 500) + ".avi",
+                     static_cast<std::int64_t>(random() % 300)});
+  }
+  TVideoFileList sorted = files;
+  QuickSort(sorted, CompareBySize);
+  EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) {
+    return a.Size != b.Size ? a.Size < b.Size : AsciiCompareText(a.Path, b.Path) < 0;
+  }));
+  EXPECT_TRUE(std::is_permutation(files.begin(), files.end(), sorted.begin(),
+                                  [](const auto& a, const auto& b) {
+                                    return a.Path == b.Path && a.Size == b.Size;
+                                  }));
+}
+
+}  // namespace
+}  // namespace reelstart

@@ -1,0 +1,81 @@
+#include "common/Errors.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "platform/Platform_mem.h"
+
+namespace reelstart {
+namespace {
+
+TEST(ExceptionReportTextTest, FollowsTheReportFormat) {
+  EFCreateError error("Cannot create file \"C:\\T\\start.asx\". Access is denied");
+  error.SetAddress(0x00401A2C);
+  EXPECT_EQ(ExceptionReportText(error, "start.exe", 0x00400000),
+            "Exception EFCreateError in module start.exe at 00001A2C.\r\n"
+            "Cannot create file \"C:\\T\\start.asx\". Access is denied.\r\n");
+}
+
+TEST(ExceptionReportTextTest, AddsNoSecondPeriod) {
+  EInOutError error("Done.");
+  error.SetAddress(0x10000000);
+  EXPECT_EQ(ExceptionReportText(error, "a.exe", 0x00400000),
+            "Exception EInOutError in module a.exe at 0FC00000.\r\nDone.\r\n");
+  EXPECT_EQ(ExceptionReportText(EWriteError(""), "a.exe", 0x00400000),
+            "Exception EWriteError in module a.exe at 00000000.\r\n\r\n");
+}
+
+TEST(ExceptionReportTextTest, IsCutTo1023Characters) {
+  const std::string text =
+      ExceptionReportText(ERegistryException(std::string(2000, 'x')), "a.exe", 0);
+  ASSERT_EQ(text.size(), 1023u);
+  EXPECT_EQ(text.back(), 'x');
+}
+
+[[gnu::noinline]] void RaiseWriteError() { Raise<EWriteError>("Stream write error"); }
+
+TEST(RaiseTest, RecordsTheRaiseSite) {
+  try {
+    RaiseWriteError();
+    FAIL();
+  } catch (const EStreamError& error) {
+    EXPECT_STREQ(error.ClassName(), "EWriteError");
+    EXPECT_EQ(error.Message(), "Stream write error");
+    // The address lies in this test's code, just after the call.
+    const auto function = reinterpret_cast<std::uintptr_t>(&RaiseWriteError);
+    EXPECT_GT(error.Address(), function);
+    EXPECT_LT(error.Address(), function + 64);
+  }
+}
+
+TEST(RunWithErrorReportTest, NormalRunShowsNothing) {
+  MemoryPlatform platform;
+  EXPECT_EQ(RunWithErrorReport([] {}), 0);
+  EXPECT_TRUE(platform.MessageBoxes.empty());
+}
+
+TEST(RunWithErrorReportTest, ErrorShowsTheApplicationErrorBox) {
+  MemoryPlatform platform;
+  platform.ModuleFileName = "D:\\Films\\start.exe";
+  EXPECT_EQ(RunWithErrorReport([] { Raise<EInOutError>("Broken"); }), 1);
+  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+  const auto& box = platform.MessageBoxes[0];
+  EXPECT_EQ(box.Caption, "Application Error");
+  EXPECT_EQ(box.Type, 0x2010u);
+  EXPECT_TRUE(std::regex_match(
+      box.Text, std::regex("Exception EInOutError in module start\\.exe at [0-9A-F]{8}\\.\r\n"
+                           "Broken\\.\r\n")))
+      << box.Text;
+}
+
+TEST(RunWithErrorReportTest, OutOfMemoryIsReported) {
+  MemoryPlatform platform;
+  EXPECT_EQ(RunWithErrorReport([] { throw std::bad_alloc(); }), 1);
+  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+  EXPECT_EQ(platform.MessageBoxes[0].Text,
+            "Exception EOutOfMemory in module Reelstart.exe at 00000000.\r\nOut of memory.\r\n");
+}
+
+}  // namespace
+}  // namespace reelstart

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "common/Errors.h"
+#include "platform/Platform_mem.h"
+#include "videofiles/QVVideoFilesProcessor.h"
+
+namespace reelstart {
+namespace {
+
+class ExecuteTest : public ::testing::Test {
+ protected:
+  ExecuteTest() {
+    platform.ModuleFileName = "D:\\start.exe";
+    platform.AddFile("D:\\start.exe", 50000);
+    platform.Environment["TMP"] = "C:\\Temp";
+    platform.AddFolder("C:\\Temp");
+    platform.CurrentDirectory = "E:\\Elsewhere\\";
+  }
+
+  int Run() { return RunWithErrorReport(&TQVVideoFilesProcessor::Execute); }
+
+  MemoryPlatform platform;
+};
+
+TEST_F(ExecuteTest, WritesAndOpensThePlaylistOfTheExecutablesFolder) {
+  platform.AddFile("D:\\Film 1.avi", 700'000'000);
+  platform.AddFile("D:\\Extra\\Clip.wmv", 20'000'000);
+  platform.AddFile("E:\\Elsewhere\\other.avi", 1);  // the current folder is not searched
+  EXPECT_EQ(Run(), 0);
+  ASSERT_EQ(platform.ShellRequests.size(), 1u);
+  EXPECT_EQ(platform.ShellRequests[0].Operation, "open");
+  EXPECT_EQ(platform.ShellRequests[0].File, "C:\\Temp\\start.asx");
+  EXPECT_EQ(platform.ShellRequests[0].ShowCommand, 1);
+  const std::string text = platform.FileContent("C:\\Temp\\start.asx");
+  // The enumerator's own order until switches choose another: smallest first.
+  EXPECT_LT(text.find("Clip.wmv"), text.find("Film 1.avi"));
+  EXPECT_EQ(text.find("other.avi"), std::string::npos);
+  EXPECT_TRUE(platform.MessageBoxes.empty());
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(ExecuteTest, NoVideoFilesNoPlaylistNoMessage) {
+  platform.AddFile("D:\\readme.txt", 10);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(platform.ShellRequests.empty());
+  EXPECT_TRUE(platform.MessageBoxes.empty());
+  EXPECT_FALSE(platform.Exists("C:\\Temp\\start.asx"));
+}
+
+TEST_F(ExecuteTest, PlaylistErrorIsReportedAndNothingOpened) {
+  platform.AddFile("D:\\a.avi", 1);
+  platform.AddFolder("D:\\Sub");
+  platform.Environment["TMP"] = "C:\\Missing";
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(platform.ShellRequests.empty());
+  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+  const auto& box = platform.MessageBoxes[0];
+  EXPECT_EQ(box.Caption, "Application Error");
+  EXPECT_EQ(box.Type, 0x2010u);
+  const std::string firstLine = "Exception EFCreateError in module start.exe at ";
+  ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
+  EXPECT_EQ(box.Text.substr(firstLine.size() + 8),
+            ".\r\nCannot create file \"C:\\Missing\\start.asx\". "
+            "The system cannot find the path specified.\r\n");
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+}  // namespace
+}  // namespace reelstart

@@ -1,0 +1,89 @@
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Errors.h"
+#include "common/Win1251.h"
+
+namespace reelstart {
+namespace {
+
+TEST(TextTest, AsciiLowerCaseFoldsOnlyAscii) {
+  EXPECT_EQ(AsciiLowerCase(".AVI"), ".avi");
+  EXPECT_EQ(AsciiLowerCase(".Dvr-MS"), ".dvr-ms");
+  // Windows-1251 capital letters stay as they are.
+  EXPECT_EQ(AsciiLowerCase("\xC0\xC1Z"), "\xC0\xC1z");
+}
+
+TEST(TextTest, AsciiCompareTextIsAnUnsignedByteOrder) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int sign;
+  } cases[] = {
+      {"D:\\a.avi", "D:\\A.AVI", 0},
+      {"D:\\a.avi", "D:\\b.avi", -1},
+      {"D:\\B.avi", "D:\\a.avi", 1},
+      {"D:\\a", "D:\\a.avi", -1},          // a prefix comes first
+      {"D:\\_.avi", "D:\\a.avi", 1},       // '_' (0x5F) after 'A' (0x41) once folded up
+      {"D:\\\xE0.avi", "D:\\z.avi", 1},    // bytes over 0x7F are unsigned
+      {"D:\\\xE0.avi", "D:\\\xC0.avi", 1},  // Cyrillic is not folded
+  };
+  for (const Case& c : cases) {
+    const int result = AsciiCompareText(c.a, c.b);
+    EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.a << " vs " << c.b;
+  }
+}
+
+TEST(FormatTest, FillsPlaceholders) {
+  struct Case {
+    const char* format;
+    const char* expected;
+  } cases[] = {
+      {"%s-%s", "ab-c"},
+      {"%1:s %0:s %1:s", "c ab c"},
+      {"%s %s %0:s %s", "ab c ab c"},  // an index moves the sequence on
+      {"%2:s", "def"},
+      {"100%% %s", "100% ab"},
+      {"[%3s][%-3s][%.1s]", "[ ab][c  ][d]"},
+      {"[%0:-4.1s]", "[a   ]"},
+      {"%S", "ab"},
+      {"no placeholders", "no placeholders"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Format(c.format, {"ab", "c", "def"}), c.expected) << c.format;
+  }
+}
+
+TEST(FormatTest, RejectsBadPlaceholders) {
+  struct Case {
+    const char* format;
+    const char* message;
+  } cases[] = {
+      {"%d", "Format '%d' invalid or incompatible with argument"},
+      {"50%", "Format '50%' invalid or incompatible with argument"},
+      {"%1:", "Format '%1:' invalid or incompatible with argument"},
+      {"%.s", "Format '%.s' invalid or incompatible with argument"},
+      {"%x:s", "Format '%x:s' invalid or incompatible with argument"},
+      {"%2:s", "No argument for format '%2:s'"},
+      {"%s %s %s", "No argument for format '%s %s %s'"},
+  };
+  for (const Case& c : cases) {
+    try {
+      Format(c.format, {"a", "b"});
+      ADD_FAILURE() << c.format << " was accepted";
+    } catch (const EConvertError& error) {
+      EXPECT_STREQ(error.ClassName(), "EConvertError");
+      EXPECT_EQ(error.Message(), c.message);
+    }
+  }
+}
+
+TEST(Win1251Test, GivesTheCodePageBytes) {
+  constexpr auto text = Win1251(u8"Фильмы: Ёё аАяЯ");
+  EXPECT_EQ(std::string_view(text), "\xD4\xE8\xEB\xFC\xEC\xFB: \xA8\xB8 \xE0\xC0\xFF\xDF");
+}
+
+}  // namespace
+}  // namespace reelstart
