@@ -17,6 +17,11 @@ namespace reelstart {
 using NativeHandle = std::uintptr_t;
 inline constexpr NativeHandle kInvalidHandleValue = ~NativeHandle{0};
 
+// A registry key handle (HKEY); the predefined roots have their Windows values.
+using RegistryKey = std::uintptr_t;
+inline constexpr RegistryKey kHkeyCurrentUser = 0x80000001u;
+inline constexpr RegistryKey kHkeyLocalMachine = 0x80000002u;
+
 // Win32 constants used by the program; values as in the Windows headers.
 namespace win {
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
@@ -39,7 +44,35 @@ inline constexpr std::uint32_t kMbOk = 0;
 inline constexpr std::uint32_t kMbIconStop = 0x10;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
 inline constexpr std::uint32_t kMbTaskModal = 0x2000;
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorMoreData = 234;
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegOptionNonVolatile = 0;
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kLocaleSDate = 0x1D;
+inline constexpr std::uint32_t kLocaleSShortDate = 0x1F;
+inline constexpr std::uint32_t kLocaleSDayName1 = 0x2A;         // Monday .. kLocaleSDayName1 + 6: Sunday
+inline constexpr std::uint32_t kLocaleSAbbrevDayName1 = 0x31;
+inline constexpr std::uint32_t kLocaleSMonthName1 = 0x38;       // January .. + 11: December
+inline constexpr std::uint32_t kLocaleSAbbrevMonthName1 = 0x44;
 }  // namespace win
+
+// SYSTEMTIME: DayOfWeek counts from Sunday = 0.
+struct SystemTime {
+  std::uint16_t Year = 0;
+  std::uint16_t Month = 0;
+  std::uint16_t DayOfWeek = 0;
+  std::uint16_t Day = 0;
+  std::uint16_t Hour = 0;
+  std::uint16_t Minute = 0;
+  std::uint16_t Second = 0;
+  std::uint16_t Milliseconds = 0;
+};
 
 // The part of WIN32_FIND_DATAA the program reads.
 struct FindData {
@@ -78,6 +111,8 @@ class Platform {
   virtual bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
                          std::uint32_t& bytesWritten) = 0;
   virtual void CloseHandle(NativeHandle handle) = 0;
+  // The entry's attributes, or kInvalidFileAttributes when nothing is there.
+  virtual std::uint32_t GetFileAttributesA(const std::string& fileName) = 0;
   // The absolute form of `fileName`; `fileName` itself when it cannot be had.
   virtual std::string GetFullPathNameA(const std::string& fileName) = 0;
   virtual std::uint32_t GetLastError() = 0;
@@ -86,6 +121,8 @@ class Platform {
   virtual std::string FormatMessageA(std::uint32_t messageId) = 0;
 
   // --- Process ---------------------------------------------------------------
+  // The command line as the process was started with it.
+  virtual std::string GetCommandLineA() = 0;
   // Full path of the program's own executable.
   virtual std::string GetModuleFileNameA() = 0;
   // Address the executable's image is loaded at (GetModuleHandleA(NULL)).
@@ -102,6 +139,32 @@ class Platform {
   // MessageBoxA without owner window.
   virtual int MessageBoxA(const std::string& text, const std::string& caption,
                           std::uint32_t type) = 0;
+  // String resource `id` of the executable (LoadStringA with a 1024-byte
+  // buffer: at most 1023 characters); empty when there is none.
+  virtual std::string LoadStringA(std::uint32_t id) = 0;
+
+  // --- Version resources -------------------------------------------------------
+  // Size of the file's version resource; 0 when it has none or cannot be read.
+  virtual std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) = 0;
+  // Loads the version resource into `block` (sized by the caller).
+  virtual bool GetFileVersionInfoA(const std::string& fileName, std::string& block) = 0;
+  // Looks `subBlock` up in a loaded resource; `value` and `length` as
+  // VerQueryValueA gives them (for strings the length counts characters,
+  // terminating zero included). False when the block does not hold it.
+  virtual bool VerQueryValueA(const std::string& block, const std::string& subBlock,
+                              const void*& value, std::uint32_t& length) = 0;
+
+  // --- Registry ----------------------------------------------------------------
+  // RegCreateKeyExA without class and security attributes; the Win32 error code.
+  virtual long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,
+                               std::uint32_t samDesired, RegistryKey& result) = 0;
+  virtual long RegSetValueExA(RegistryKey key, const std::string& valueName, std::uint32_t type,
+                              const void* data, std::uint32_t size) = 0;
+  // As RegQueryValueExA: `data` may be null to ask for type and size only;
+  // `size` holds the buffer's size on entry and the value's size on return.
+  virtual long RegQueryValueExA(RegistryKey key, const std::string& valueName,
+                                std::uint32_t& type, void* data, std::uint32_t& size) = 0;
+  virtual long RegCloseKey(RegistryKey key) = 0;
 
   // --- Locale ------------------------------------------------------------------
   // CompareStringA with LOCALE_USER_DEFAULT: kCstrLessThan, kCstrEqual,
@@ -110,6 +173,11 @@ class Platform {
                              std::string_view string2) = 0;
   // Whether `byte` starts a double-byte character in the ANSI code page.
   virtual bool IsDBCSLeadByte(unsigned char byte) = 0;
+  // `text` upper-cased by the rules of the ANSI code page.
+  virtual std::string CharUpperBuffA(std::string text) = 0;
+  // GetLocaleInfoA of LOCALE_USER_DEFAULT; empty when the locale has nothing.
+  virtual std::string GetLocaleInfoA(std::uint32_t lcType) = 0;
+  virtual SystemTime GetLocalTime() = 0;
 };
 
 // The platform the program runs on. The entry (or a test) installs it before

@@ -23,6 +23,11 @@ unsigned char FoldCase(unsigned char c) {
   return c;
 }
 
+std::string Folded(std::string text) {
+  for (char& c : text) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return text;
+}
+
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
@@ -282,6 +287,15 @@ bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint3
 
 void MemoryPlatform::CloseHandle(NativeHandle handle) { handles_.erase(handle); }
 
+std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
+  const Node* node = Find(fileName);
+  if (node == nullptr) {
+    lastError_ = kErrorFileNotFound;
+    return win::kInvalidFileAttributes;
+  }
+  return node->Attributes;
+}
+
 std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
   std::string full;
   if (fileName.size() >= 2 && fileName[1] == ':') {
@@ -352,6 +366,104 @@ int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view stri
 bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {
   return std::any_of(leadBytes_.begin(), leadBytes_.end(),
                      [byte](auto range) { return byte >= range.first && byte <= range.second; });
+}
+
+}  // namespace reelstart
+
+namespace reelstart {
+
+std::string MemoryPlatform::CharUpperBuffA(std::string text) { return Folded(std::move(text)); }
+
+std::string MemoryPlatform::GetLocaleInfoA(std::uint32_t lcType) {
+  const auto found = LocaleInfo.find(lcType);
+  return found != LocaleInfo.end() ? found->second : std::string();
+}
+
+std::string MemoryPlatform::LoadStringA(std::uint32_t id) {
+  const auto found = StringTable.find(id);
+  return found != StringTable.end() ? found->second.substr(0, 1023) : std::string();
+}
+
+std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileName) {
+  const auto found = VersionResources.find(fileName);
+  if (found == VersionResources.end() || Find(fileName) == nullptr) return 0;
+  return static_cast<std::uint32_t>(found->second.size());
+}
+
+bool MemoryPlatform::GetFileVersionInfoA(const std::string& fileName, std::string& block) {
+  const auto found = VersionResources.find(fileName);
+  if (found == VersionResources.end()) return false;
+  block = found->second;
+  return true;
+}
+
+bool MemoryPlatform::VerQueryValueA(const std::string& /*block*/, const std::string& /*subBlock*/,
+                                    const void*& /*value*/, std::uint32_t& length) {
+  length = 0;
+  return false;  // the VS_VERSIONINFO walk comes with the version record
+}
+
+std::optional<MemoryPlatform::RegistryValue> MemoryPlatform::GetRegistryValue(
+    RegistryKey root, const std::string& key, const std::string& name) const {
+  const auto values = registry_.find({root, Folded(key)});
+  if (values == registry_.end()) return std::nullopt;
+  const auto value = values->second.find(Folded(name));
+  if (value == values->second.end()) return std::nullopt;
+  return value->second;
+}
+
+void MemoryPlatform::SetRegistryValue(RegistryKey root, const std::string& key,
+                                      const std::string& name, RegistryValue value) {
+  registry_[{root, Folded(key)}][Folded(name)] = std::move(value);
+}
+
+bool MemoryPlatform::RegistryKeyExists(RegistryKey root, const std::string& key) const {
+  return registry_.count({root, Folded(key)}) != 0;
+}
+
+long MemoryPlatform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
+                                     std::uint32_t /*options*/, std::uint32_t /*samDesired*/,
+                                     RegistryKey& result) {
+  result = 0;
+  if (key != kHkeyCurrentUser && key != kHkeyLocalMachine) return kErrorInvalidHandle;
+  if (std::find(deniedRoots_.begin(), deniedRoots_.end(), key) != deniedRoots_.end()) {
+    return kErrorAccessDenied;
+  }
+  registry_[{key, Folded(subKey)}];
+  result = nextKey_ += 4;
+  keys_[result] = {key, Folded(subKey)};
+  return win::kErrorSuccess;
+}
+
+long MemoryPlatform::RegSetValueExA(RegistryKey key, const std::string& valueName,
+                                    std::uint32_t type, const void* data, std::uint32_t size) {
+  const auto open = keys_.find(key);
+  if (open == keys_.end()) return kErrorInvalidHandle;
+  registry_[open->second][Folded(valueName)] = {
+      type, std::string(static_cast<const char*>(data), size)};
+  return win::kErrorSuccess;
+}
+
+long MemoryPlatform::RegQueryValueExA(RegistryKey key, const std::string& valueName,
+                                      std::uint32_t& type, void* data, std::uint32_t& size) {
+  const auto open = keys_.find(key);
+  if (open == keys_.end()) return kErrorInvalidHandle;
+  const auto& values = registry_[open->second];
+  const auto value = values.find(Folded(valueName));
+  if (value == values.end()) return win::kErrorFileNotFound;
+  type = value->second.Type;
+  const auto needed = static_cast<std::uint32_t>(value->second.Data.size());
+  if (data != nullptr && size < needed) {
+    size = needed;
+    return win::kErrorMoreData;
+  }
+  if (data != nullptr) std::memcpy(data, value->second.Data.data(), needed);
+  size = needed;
+  return win::kErrorSuccess;
+}
+
+long MemoryPlatform::RegCloseKey(RegistryKey key) {
+  return keys_.erase(key) != 0 ? win::kErrorSuccess : kErrorInvalidHandle;
 }
 
 }  // namespace reelstart

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,7 @@ class MemoryPlatform final : public Platform {
   std::uint32_t WriteLimit = 0xFFFFFFFFu;
 
   // --- Process and locale ----------------------------------------------------
+  std::string CommandLine = "Reelstart.exe";
   std::string ModuleFileName = "C:\\Reelstart.exe";
   std::uintptr_t ModuleBase = 0x00400000;
   std::map<std::string, std::string> Environment;
@@ -56,6 +58,30 @@ class MemoryPlatform final : public Platform {
   // Lead-byte ranges of the ANSI code page: 1251 has none; SetCodePage(932)
   // and the like give those of a double-byte code page.
   void SetCodePage(unsigned codePage);
+  // GetLocaleInfoA answers, by LCTYPE; absent ones read as empty.
+  std::map<std::uint32_t, std::string> LocaleInfo;
+  SystemTime LocalTime{2007, 5, 2, 29, 12, 0, 0, 0};
+  // The executable's string resources.
+  std::map<std::uint32_t, std::string> StringTable;
+  // Version resources (the raw VS_VERSIONINFO bytes) by file path.
+  std::map<std::string, std::string> VersionResources;
+
+  // --- Registry ----------------------------------------------------------------
+  struct RegistryValue {
+    std::uint32_t Type = 0;
+    std::string Data;
+  };
+  // The value under root\key, when there is one (names compare case-blind).
+  [[nodiscard]] std::optional<RegistryValue> GetRegistryValue(RegistryKey root,
+                                                              const std::string& key,
+                                                              const std::string& name) const;
+  void SetRegistryValue(RegistryKey root, const std::string& key, const std::string& name,
+                        RegistryValue value);
+  [[nodiscard]] bool RegistryKeyExists(RegistryKey root, const std::string& key) const;
+  // Nothing can be created or written under `root` (a user without rights).
+  void DenyRegistryWrites(RegistryKey root) { deniedRoots_.push_back(root); }
+  // Registry keys opened and not yet closed.
+  [[nodiscard]] std::size_t OpenKeyCount() const { return keys_.size(); }
 
   // --- What the program asked for ---------------------------------------------
   struct ShellRequest {
@@ -84,9 +110,11 @@ class MemoryPlatform final : public Platform {
   bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
                  std::uint32_t& bytesWritten) override;
   void CloseHandle(NativeHandle handle) override;
+  std::uint32_t GetFileAttributesA(const std::string& fileName) override;
   std::string GetFullPathNameA(const std::string& fileName) override;
   std::uint32_t GetLastError() override { return lastError_; }
   std::string FormatMessageA(std::uint32_t messageId) override;
+  std::string GetCommandLineA() override { return CommandLine; }
   std::string GetModuleFileNameA() override { return ModuleFileName; }
   std::uintptr_t GetModuleBase() override { return ModuleBase; }
   std::string GetEnvironmentVariableA(const std::string& name) override;
@@ -95,9 +123,24 @@ class MemoryPlatform final : public Platform {
                      int showCommand) override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
+  std::string LoadStringA(std::uint32_t id) override;
+  std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
+  bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
+  bool VerQueryValueA(const std::string& block, const std::string& subBlock, const void*& value,
+                      std::uint32_t& length) override;
+  long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,
+                       std::uint32_t samDesired, RegistryKey& result) override;
+  long RegSetValueExA(RegistryKey key, const std::string& valueName, std::uint32_t type,
+                      const void* data, std::uint32_t size) override;
+  long RegQueryValueExA(RegistryKey key, const std::string& valueName, std::uint32_t& type,
+                        void* data, std::uint32_t& size) override;
+  long RegCloseKey(RegistryKey key) override;
   int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                      std::string_view string2) override;
   bool IsDBCSLeadByte(unsigned char byte) override;
+  std::string CharUpperBuffA(std::string text) override;
+  std::string GetLocaleInfoA(std::uint32_t lcType) override;
+  SystemTime GetLocalTime() override { return LocalTime; }
 
  private:
   struct Node;
@@ -113,6 +156,11 @@ class MemoryPlatform final : public Platform {
   NativeHandle nextHandle_ = 0x100;
   std::uint32_t lastError_ = 0;
   std::vector<std::pair<unsigned char, unsigned char>> leadBytes_;
+  // Registry: values by root, key path and value name (paths and names folded).
+  std::map<std::pair<RegistryKey, std::string>, std::map<std::string, RegistryValue>> registry_;
+  std::map<RegistryKey, std::pair<RegistryKey, std::string>> keys_;
+  RegistryKey nextKey_ = 0x1000;
+  std::vector<RegistryKey> deniedRoots_;
   Platform* previous_ = nullptr;
 };
 

@@ -7,6 +7,7 @@ namespace reelstart {
 namespace {
 
 HANDLE ToHandle(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+HKEY ToKey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
 NativeHandle FromHandle(HANDLE handle) { return reinterpret_cast<NativeHandle>(handle); }
 
 void CopyFindData(const WIN32_FIND_DATAA& found, FindData& data) {
@@ -82,6 +83,10 @@ bool Win32Platform::WriteFile(NativeHandle file, const void* buffer, std::uint32
 
 void Win32Platform::CloseHandle(NativeHandle handle) { ::CloseHandle(ToHandle(handle)); }
 
+std::uint32_t Win32Platform::GetFileAttributesA(const std::string& fileName) {
+  return ::GetFileAttributesA(fileName.c_str());
+}
+
 std::string Win32Platform::GetFullPathNameA(const std::string& fileName) {
   std::string full = GetText([&](char* buffer, DWORD size) {
     return ::GetFullPathNameA(fileName.c_str(), size, buffer, nullptr);
@@ -98,6 +103,8 @@ std::string Win32Platform::FormatMessageA(std::uint32_t messageId) {
                        nullptr, messageId, 0, buffer, sizeof buffer, nullptr);
   return std::string(buffer, length);
 }
+
+std::string Win32Platform::GetCommandLineA() { return ::GetCommandLineA(); }
 
 std::string Win32Platform::GetModuleFileNameA() {
   // GetModuleFileNameA answers the buffer's size, not the size it needs, when
@@ -146,5 +153,85 @@ int Win32Platform::CompareStringA(std::uint32_t cmpFlags, std::string_view strin
 }
 
 bool Win32Platform::IsDBCSLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+std::string Win32Platform::CharUpperBuffA(std::string text) {
+  ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::string Win32Platform::GetLocaleInfoA(std::uint32_t lcType) {
+  // Both sizes count the terminating zero.
+  const int size = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, lcType, nullptr, 0);
+  if (size <= 1) return {};
+  std::string text(static_cast<std::size_t>(size), '\0');
+  const int length = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, lcType, text.data(), size);
+  text.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+  return text;
+}
+
+SystemTime Win32Platform::GetLocalTime() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
+          now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
+}
+
+std::string Win32Platform::LoadStringA(std::uint32_t id) {
+  char buffer[1024];
+  const int length = ::LoadStringA(::GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
+  return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::uint32_t Win32Platform::GetFileVersionInfoSizeA(const std::string& fileName) {
+  DWORD handle = 0;
+  return ::GetFileVersionInfoSizeA(fileName.c_str(), &handle);
+}
+
+bool Win32Platform::GetFileVersionInfoA(const std::string& fileName, std::string& block) {
+  return ::GetFileVersionInfoA(fileName.c_str(), 0, static_cast<DWORD>(block.size()),
+                               block.data()) != FALSE;
+}
+
+bool Win32Platform::VerQueryValueA(const std::string& block, const std::string& subBlock,
+                                   const void*& value, std::uint32_t& length) {
+  void* found = nullptr;
+  UINT size = 0;
+  // VerQueryValueA takes a non-const block, though it only reads it.
+  if (!::VerQueryValueA(const_cast<char*>(block.data()), subBlock.c_str(), &found, &size)) {
+    return false;
+  }
+  value = found;
+  length = size;
+  return true;
+}
+
+long Win32Platform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
+                                    std::uint32_t options, std::uint32_t samDesired,
+                                    RegistryKey& result) {
+  HKEY created = nullptr;
+  const LONG status = ::RegCreateKeyExA(ToKey(key), subKey.c_str(), 0, nullptr, options,
+                                        samDesired, nullptr, &created, nullptr);
+  result = reinterpret_cast<RegistryKey>(created);
+  return status;
+}
+
+long Win32Platform::RegSetValueExA(RegistryKey key, const std::string& valueName,
+                                   std::uint32_t type, const void* data, std::uint32_t size) {
+  return ::RegSetValueExA(ToKey(key), valueName.c_str(), 0, type,
+                          static_cast<const BYTE*>(data), size);
+}
+
+long Win32Platform::RegQueryValueExA(RegistryKey key, const std::string& valueName,
+                                     std::uint32_t& type, void* data, std::uint32_t& size) {
+  DWORD valueType = 0;
+  DWORD valueSize = size;
+  const LONG status = ::RegQueryValueExA(ToKey(key), valueName.c_str(), nullptr, &valueType,
+                                         static_cast<BYTE*>(data), &valueSize);
+  type = valueType;
+  size = valueSize;
+  return status;
+}
+
+long Win32Platform::RegCloseKey(RegistryKey key) { return ::RegCloseKey(ToKey(key)); }
 
 }  // namespace reelstart

@@ -18,10 +18,12 @@ class Win32Platform final : public Platform {
   bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
                  std::uint32_t& bytesWritten) override;
   void CloseHandle(NativeHandle handle) override;
+  std::uint32_t GetFileAttributesA(const std::string& fileName) override;
   std::string GetFullPathNameA(const std::string& fileName) override;
   std::uint32_t GetLastError() override;
   std::string FormatMessageA(std::uint32_t messageId) override;
 
+  std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
   std::uintptr_t GetModuleBase() override;
   std::string GetEnvironmentVariableA(const std::string& name) override;
@@ -31,10 +33,27 @@ class Win32Platform final : public Platform {
                      int showCommand) override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
+  std::string LoadStringA(std::uint32_t id) override;
+
+  std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
+  bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
+  bool VerQueryValueA(const std::string& block, const std::string& subBlock, const void*& value,
+                      std::uint32_t& length) override;
+
+  long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,
+                       std::uint32_t samDesired, RegistryKey& result) override;
+  long RegSetValueExA(RegistryKey key, const std::string& valueName, std::uint32_t type,
+                      const void* data, std::uint32_t size) override;
+  long RegQueryValueExA(RegistryKey key, const std::string& valueName, std::uint32_t& type,
+                        void* data, std::uint32_t& size) override;
+  long RegCloseKey(RegistryKey key) override;
 
   int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                      std::string_view string2) override;
   bool IsDBCSLeadByte(unsigned char byte) override;
+  std::string CharUpperBuffA(std::string text) override;
+  std::string GetLocaleInfoA(std::uint32_t lcType) override;
+  SystemTime GetLocalTime() override;
 };
 
 }  // namespace reelstart

@@ -52,7 +52,14 @@ struct FindHandleTraits {
   static void Close(Handle handle) { ThePlatform().FindClose(handle); }
 };
 
+struct RegistryKeyTraits {
+  using Handle = RegistryKey;
+  static constexpr Handle Invalid() { return 0; }
+  static void Close(Handle key) { ThePlatform().RegCloseKey(key); }
+};
+
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;
+using ScopedRegistryKey = ScopedHandle<RegistryKeyTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
 
 }  // namespace reelstart
