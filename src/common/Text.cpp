@@ -1,5 +1,6 @@
 #include "common/Text.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "common/Errors.h"
@@ -40,6 +41,42 @@ int AsciiCompareText(std::string_view text1, std::string_view text2) {
   }
   if (text1.size() == text2.size()) return 0;
   return text1.size() < text2.size() ? -1 : 1;
+}
+
+bool TryStrToInt(std::string_view text, int& value) {
+  std::size_t pos = text.find_first_not_of(' ');
+  if (pos == std::string_view::npos) return false;
+  bool negative = false;
+  if (text[pos] == '+' || text[pos] == '-') negative = text[pos++] == '-';
+  unsigned base = 10;
+  if (pos < text.size() && (text[pos] == '$' || text[pos] == 'x' || text[pos] == 'X')) {
+    base = 16;
+    ++pos;
+  } else if (pos + 1 < text.size() && text[pos] == '0' &&
+             (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
+    base = 16;
+    pos += 2;
+  }
+  if (pos >= text.size()) return false;
+  constexpr std::uint64_t kLimit = 0x80000000u;  // magnitude of the smallest int
+  std::uint64_t magnitude = 0;
+  for (; pos < text.size(); ++pos) {
+    const char c = text[pos];
+    unsigned digit = 0;
+    if (IsDigit(c)) {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (base == 16 && AsciiLower(c) >= 'a' && AsciiLower(c) <= 'f') {
+      digit = static_cast<unsigned>(AsciiLower(c) - 'a' + 10);
+    } else {
+      return false;
+    }
+    magnitude = magnitude * base + digit;
+    if (magnitude > kLimit) return false;
+  }
+  if (!negative && magnitude == kLimit) return false;
+  value = negative ? static_cast<int>(-static_cast<std::int64_t>(magnitude))
+                   : static_cast<int>(magnitude);
+  return true;
 }
 
 std::string Format(std::string_view format, std::initializer_list<std::string_view> args) {

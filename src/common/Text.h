@@ -24,6 +24,12 @@ int AsciiCompareText(std::string_view text1, std::string_view text2);
 // for format '%s'" for an index past the last argument.
 std::string Format(std::string_view format, std::initializer_list<std::string_view> args);
 
+// Reads `text` as a whole integer: optional leading spaces (0x20 only), an
+// optional '+' or '-', then decimal digits, or hexadecimal digits after '$',
+// 'x' or '0x' (letters in either case). Nothing may follow the digits and the
+// value must fit a signed 32-bit integer. False, `value` untouched, otherwise.
+bool TryStrToInt(std::string_view text, int& value);
+
 // `text` without its trailing bytes for which `drop` holds.
 template <class Predicate>
 std::string_view TrimRight(std::string_view text, Predicate drop) {
