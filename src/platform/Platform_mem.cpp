@@ -375,6 +375,7 @@ namespace reelstart {
 std::string MemoryPlatform::CharUpperBuffA(std::string text) { return Folded(std::move(text)); }
 
 std::string MemoryPlatform::GetLocaleInfoA(std::uint32_t lcType) {
+  LocaleInfoReads.push_back(lcType);
   const auto found = LocaleInfo.find(lcType);
   return found != LocaleInfo.end() ? found->second : std::string();
 }

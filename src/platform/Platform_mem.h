@@ -60,6 +60,8 @@ class MemoryPlatform final : public Platform {
   void SetCodePage(unsigned codePage);
   // GetLocaleInfoA answers, by LCTYPE; absent ones read as empty.
   std::map<std::uint32_t, std::string> LocaleInfo;
+  // The LCTYPEs GetLocaleInfoA was asked for, in order.
+  std::vector<std::uint32_t> LocaleInfoReads;
   SystemTime LocalTime{2007, 5, 2, 29, 12, 0, 0, 0};
   // The executable's string resources.
   std::map<std::uint32_t, std::string> StringTable;
