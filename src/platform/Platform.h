@@ -155,13 +155,17 @@ class Platform {
                               const void*& value, std::uint32_t& length) = 0;
 
   // --- Registry ----------------------------------------------------------------
-  // RegCreateKeyExA without class and security attributes; the Win32 error code.
+  // RegCreateKeyExA without class and security attributes; the Win32 error
+  // code. `result` is 0 when the call fails: writes through it then fail
+  // with ERROR_INVALID_HANDLE.
   virtual long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,
                                std::uint32_t samDesired, RegistryKey& result) = 0;
   virtual long RegSetValueExA(RegistryKey key, const std::string& valueName, std::uint32_t type,
                               const void* data, std::uint32_t size) = 0;
   // As RegQueryValueExA: `data` may be null to ask for type and size only;
   // `size` holds the buffer's size on entry and the value's size on return.
+  // A buffer too small gives ERROR_MORE_DATA with the size needed, the type,
+  // and undefined buffer contents.
   virtual long RegQueryValueExA(RegistryKey key, const std::string& valueName,
                                 std::uint32_t& type, void* data, std::uint32_t& size) = 0;
   virtual long RegCloseKey(RegistryKey key) = 0;

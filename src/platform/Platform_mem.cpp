@@ -422,43 +422,74 @@ bool MemoryPlatform::RegistryKeyExists(RegistryKey root, const std::string& key)
   return registry_.count({root, Folded(key)}) != 0;
 }
 
+const std::pair<RegistryKey, std::string>* MemoryPlatform::ResolveKey(RegistryKey key) const {
+  for (const auto& root : roots_) {
+    if (root.first == key) return &root;
+  }
+  const auto open = keys_.find(key);
+  return open != keys_.end() ? &open->second : nullptr;
+}
+
 long MemoryPlatform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
                                      std::uint32_t /*options*/, std::uint32_t /*samDesired*/,
                                      RegistryKey& result) {
   result = 0;
-  if (key != kHkeyCurrentUser && key != kHkeyLocalMachine) return kErrorInvalidHandle;
-  if (std::find(deniedRoots_.begin(), deniedRoots_.end(), key) != deniedRoots_.end()) {
+  const auto* parent = ResolveKey(key);
+  if (parent == nullptr) return kErrorInvalidHandle;
+  const RegistryKey root = parent->first;
+  if (std::find(deniedRoots_.begin(), deniedRoots_.end(), root) != deniedRoots_.end()) {
     return kErrorAccessDenied;
   }
-  registry_[{key, Folded(subKey)}];
+  // Kept as the program spelled it; the registry itself is indexed folded.
+  const std::string path = parent->second.empty() ? subKey : parent->second + "\\" + subKey;
+  const std::string folded = Folded(path);
+  // Missing keys are created on the way down.
+  for (std::size_t slash = folded.find('\\'); slash != std::string::npos;
+       slash = folded.find('\\', slash + 1)) {
+    registry_[{root, folded.substr(0, slash)}];
+  }
+  registry_[{root, folded}];
   result = nextKey_ += 4;
-  keys_[result] = {key, Folded(subKey)};
+  keys_[result] = {root, path};
   return win::kErrorSuccess;
 }
 
 long MemoryPlatform::RegSetValueExA(RegistryKey key, const std::string& valueName,
                                     std::uint32_t type, const void* data, std::uint32_t size) {
-  const auto open = keys_.find(key);
-  if (open == keys_.end()) return kErrorInvalidHandle;
-  registry_[open->second][Folded(valueName)] = {
+  // A key that was never opened (or is closed) is no key, as on Windows.
+  const auto* open = ResolveKey(key);
+  if (open == nullptr) return kErrorInvalidHandle;
+  if (std::find(deniedRoots_.begin(), deniedRoots_.end(), open->first) != deniedRoots_.end()) {
+    return kErrorAccessDenied;
+  }
+  registry_[{open->first, Folded(open->second)}][Folded(valueName)] = {
       type, std::string(static_cast<const char*>(data), size)};
+  RegistryWrites.push_back({open->first, open->second, valueName});
   return win::kErrorSuccess;
 }
 
 long MemoryPlatform::RegQueryValueExA(RegistryKey key, const std::string& valueName,
                                       std::uint32_t& type, void* data, std::uint32_t& size) {
-  const auto open = keys_.find(key);
-  if (open == keys_.end()) return kErrorInvalidHandle;
-  const auto& values = registry_[open->second];
-  const auto value = values.find(Folded(valueName));
-  if (value == values.end()) return win::kErrorFileNotFound;
+  const auto* open = ResolveKey(key);
+  if (open == nullptr) return kErrorInvalidHandle;
+  const auto values = registry_.find({open->first, Folded(open->second)});
+  if (values == registry_.end()) return win::kErrorFileNotFound;
+  const auto value = values->second.find(Folded(valueName));
+  if (value == values->second.end()) return win::kErrorFileNotFound;
   type = value->second.Type;
   const auto needed = static_cast<std::uint32_t>(value->second.Data.size());
-  if (data != nullptr && size < needed) {
+  if (data == nullptr) {
+    // Without a buffer the call only measures the value.
+    size = needed;
+    return win::kErrorSuccess;
+  }
+  if (size < needed) {
+    // The buffer's contents are undefined then: make sure nobody reads them.
+    std::memset(data, 0xCC, size);
     size = needed;
     return win::kErrorMoreData;
   }
-  if (data != nullptr) std::memcpy(data, value->second.Data.data(), needed);
+  std::memcpy(data, value->second.Data.data(), needed);
   size = needed;
   return win::kErrorSuccess;
 }

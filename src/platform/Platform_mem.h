@@ -72,6 +72,7 @@ class MemoryPlatform final : public Platform {
   struct RegistryValue {
     std::uint32_t Type = 0;
     std::string Data;
+    bool operator==(const RegistryValue&) const = default;
   };
   // The value under root\key, when there is one (names compare case-blind).
   [[nodiscard]] std::optional<RegistryValue> GetRegistryValue(RegistryKey root,
@@ -80,10 +81,19 @@ class MemoryPlatform final : public Platform {
   void SetRegistryValue(RegistryKey root, const std::string& key, const std::string& name,
                         RegistryValue value);
   [[nodiscard]] bool RegistryKeyExists(RegistryKey root, const std::string& key) const;
-  // Nothing can be created or written under `root` (a user without rights).
+  // Nothing can be created or written under `root` (a user without rights):
+  // RegCreateKeyExA answers ERROR_ACCESS_DENIED and hands out no key.
   void DenyRegistryWrites(RegistryKey root) { deniedRoots_.push_back(root); }
   // Registry keys opened and not yet closed.
   [[nodiscard]] std::size_t OpenKeyCount() const { return keys_.size(); }
+  // Every value written, in order, with its key path as the program spelled it.
+  struct RegistryWrite {
+    RegistryKey Root = 0;
+    std::string Key;
+    std::string Name;
+    bool operator==(const RegistryWrite&) const = default;
+  };
+  std::vector<RegistryWrite> RegistryWrites;
 
   // --- What the program asked for ---------------------------------------------
   struct ShellRequest {
@@ -148,6 +158,8 @@ class MemoryPlatform final : public Platform {
   struct Node;
   struct Open;
 
+  // The root and key path an open key or a predefined root stands for.
+  [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key) const;
   Node* Find(const std::string& path) const;
   Node* Make(const std::string& path, bool folder);
   NativeHandle Fail(std::uint32_t error);
@@ -161,6 +173,7 @@ class MemoryPlatform final : public Platform {
   // Registry: values by root, key path and value name (paths and names folded).
   std::map<std::pair<RegistryKey, std::string>, std::map<std::string, RegistryValue>> registry_;
   std::map<RegistryKey, std::pair<RegistryKey, std::string>> keys_;
+  std::pair<RegistryKey, std::string> roots_[2] = {{kHkeyCurrentUser, ""}, {kHkeyLocalMachine, ""}};
   RegistryKey nextKey_ = 0x1000;
   std::vector<RegistryKey> deniedRoots_;
   Platform* previous_ = nullptr;

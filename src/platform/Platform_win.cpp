@@ -211,7 +211,9 @@ long Win32Platform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
   HKEY created = nullptr;
   const LONG status = ::RegCreateKeyExA(ToKey(key), subKey.c_str(), 0, nullptr, options,
                                         samDesired, nullptr, &created, nullptr);
-  result = reinterpret_cast<RegistryKey>(created);
+  // Windows promises nothing about the handle of a failed call: hand out
+  // none, so that nothing is written through or closed with it.
+  result = status == ERROR_SUCCESS ? reinterpret_cast<RegistryKey>(created) : 0;
   return status;
 }
 

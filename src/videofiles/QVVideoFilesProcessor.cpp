@@ -9,6 +9,7 @@ namespace reelstart {
 
 void TQVVideoFilesProcessor::Execute() {
   Platform& platform = ThePlatform();
+  FormatSettings = GetLocaleFormatSettings();
   // The program's own path always comes from the module, never from the
   // command line.
   const std::string exePath = platform.GetModuleFileNameA();
@@ -25,6 +26,9 @@ void TQVVideoFilesProcessor::Execute() {
     // not reported.
     platform.ShellExecuteA("open", playlistFile, win::kSwShowNormal);
   }
+  // After the playlist is open, so that the registry never holds up playback;
+  // also when nothing was found.
+  SaveStatistics(enumerator, versionInfo);
 }
 
 }  // namespace reelstart

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/DateFormat.h"
 #include "platform/Platform.h"
 
 namespace reelstart {
@@ -83,12 +84,33 @@ class TQVVideoFilesEnumerator {
   TVideoFileList files_;
 };
 
+class TQVFileVersionInfo;
+
 class TQVVideoFilesProcessor {
  public:
   TQVVideoFilesProcessor() = delete;
 
-  // One run of the program; errors propagate to the caller.
+  // One run of the program; errors propagate to the caller. Reads the
+  // locale's date settings into FormatSettings before anything else.
   static void Execute();
+
+  // Records the start statistics under "Software\<company>\<internal
+  // name>\<product version>" of HKEY_LOCAL_MACHINE, then of
+  // HKEY_CURRENT_USER: "Last Start", "VideoFiles Count", "Starts Count",
+  // "Release Date", "Publisher Site", "Build", "Start Directory", in that
+  // order. Raises ERegistryException at the first value that cannot be
+  // written or read; what was written before it stays. Every key it opens is
+  // closed on every path.
+  static void SaveStatistics(const TQVVideoFilesEnumerator& enumerator,
+                             const TQVFileVersionInfo& versionInfo);
+
+  // The date settings of the run, read once when Execute starts; the dates
+  // SaveStatistics writes are formatted with them.
+  inline static TFormatSettings FormatSettings;
 };
+
+// The folder of the executable at `exePath` as the statistics show it:
+// without its trailing backslash, except a drive root, which keeps it ("D:\").
+std::string StartDirectory(const std::string& exePath);
 
 }  // namespace reelstart
