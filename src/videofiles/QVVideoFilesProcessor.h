@@ -83,12 +83,21 @@ class TQVVideoFilesEnumerator {
   TVideoFileList files_;
 };
 
+class TQVFileVersionInfo;
+
 class TQVVideoFilesProcessor {
  public:
   TQVVideoFilesProcessor() = delete;
 
   // One run of the program; errors propagate to the caller.
   static void Execute();
+  // The order the switches ask for: "no" wins; then "size" (or no "name")
+  // orders by size, descending unless only "asc" is given; otherwise by
+  // name, ascending unless only "desc" is given.
+  static TSortMode GetSortMode();
+  // The help box: string resource 65437 filled with the executable's name
+  // and the switch names, captioned with the product name.
+  static void ShowHelp(const TQVFileVersionInfo& versionInfo);
 };
 
 }  // namespace reelstart
