@@ -189,6 +189,7 @@ NativeHandle MemoryPlatform::Fail(std::uint32_t error) {
 }
 
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
+  Listings.push_back(mask);
   const std::size_t slash = mask.rfind('\\');
   if (slash == std::string::npos || mask.substr(slash + 1) != "*.*") return Fail(kErrorFileNotFound);
   Node* folder = Find(mask.substr(0, slash));

@@ -108,6 +108,7 @@ class MemoryPlatform final : public Platform {
   };
   std::vector<ShellRequest> ShellRequests;
   std::vector<std::string> EnvironmentReads;
+  std::vector<std::string> Listings;  // masks given to FindFirstFileA
   std::vector<MessageBoxCall> MessageBoxes;
 
   // --- Platform ------------------------------------------------------------

@@ -1,11 +1,38 @@
-// The run sequence.
+// The run sequence, the switches and the help message.
 #include "videofiles/QVVideoFilesProcessor.h"
 
+#include "common/CommandLine.h"
 #include "common/Paths.h"
+#include "common/Text.h"
 #include "platform/Platform.h"
 #include "version/QVVersion.h"
 
 namespace reelstart {
+
+namespace {
+
+constexpr std::uint32_t kHelpMessage = 65437;
+
+}  // namespace
+
+TSortMode TQVVideoFilesProcessor::GetSortMode() {
+  if (FindSwitch("no")) return smNone;
+  const bool asc = FindSwitch("asc");
+  const bool desc = FindSwitch("desc");
+  if (FindSwitch("size") || !FindSwitch("name")) {
+    return desc || !asc ? smSizeDesc : smSizeAsc;
+  }
+  return asc || !desc ? smNameAsc : smNameDesc;
+}
+
+void TQVVideoFilesProcessor::ShowHelp(const TQVFileVersionInfo& versionInfo) {
+  Platform& platform = ThePlatform();
+  const std::string program =
+      platform.CharUpperBuffA(ChangeFileExt(ExtractFileName(versionInfo.FileName), ""));
+  const std::string text = Format(platform.LoadStringA(kHelpMessage),
+                                  {program, "name", "size", "no", "asc", "desc", "?"});
+  platform.MessageBoxA(text, versionInfo.ProductName, win::kMbOk | win::kMbIconInformation);
+}
 
 void TQVVideoFilesProcessor::Execute() {
   Platform& platform = ThePlatform();
@@ -16,7 +43,13 @@ void TQVVideoFilesProcessor::Execute() {
   TQVFileVersionInfo versionInfo;
   versionInfo.SetFileName(exePath);
 
+  if (FindSwitch("?") || FindSwitch("help")) {
+    ShowHelp(versionInfo);
+    return;
+  }
+
   TQVVideoFilesEnumerator enumerator;
+  enumerator.SortMode = GetSortMode();
   enumerator.FindFiles(ExtractFilePath(exePath) + "*.*");
 
   std::string playlistFile;

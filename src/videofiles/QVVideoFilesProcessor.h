@@ -93,6 +93,13 @@ class TQVVideoFilesProcessor {
   // One run of the program; errors propagate to the caller. Reads the
   // locale's date settings into FormatSettings before anything else.
   static void Execute();
+  // The order the switches ask for: "no" wins; then "size" (or no "name")
+  // orders by size, descending unless only "asc" is given; otherwise by
+  // name, ascending unless only "desc" is given.
+  static TSortMode GetSortMode();
+  // The help box: string resource 65437 filled with the executable's name
+  // and the switch names, captioned with the product name.
+  static void ShowHelp(const TQVFileVersionInfo& versionInfo);
 
   // Records the start statistics under "Software\<company>\<internal
   // name>\<product version>" of HKEY_LOCAL_MACHINE, then of

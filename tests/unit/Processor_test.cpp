@@ -50,8 +50,8 @@ TEST_F(ExecuteTest, WritesAndOpensThePlaylistOfTheExecutablesFolder) {
   EXPECT_EQ(platform.ShellRequests[0].File, "C:\\Temp\\start.asx");
   EXPECT_EQ(platform.ShellRequests[0].ShowCommand, 1);
   const std::string text = platform.FileContent("C:\\Temp\\start.asx");
-  // The enumerator's own order until switches choose another: smallest first.
-  EXPECT_LT(text.find("Clip.wmv"), text.find("Film 1.avi"));
+  // Without switches the largest film comes first.
+  EXPECT_LT(text.find("Film 1.avi"), text.find("Clip.wmv"));
   EXPECT_EQ(text.find("other.avi"), std::string::npos);
   EXPECT_TRUE(platform.MessageBoxes.empty());
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
@@ -164,6 +164,129 @@ TEST_F(ExecuteTest, PlaylistErrorIsReportedAndNothingOpened) {
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
   // A run that fails before the statistics leaves the registry alone.
   EXPECT_TRUE(platform.RegistryWrites.empty());
+}
+
+}  // namespace
+}  // namespace reelstart
+
+namespace reelstart {
+namespace {
+
+TEST(GetSortModeTest, FollowsTheSwitchTable) {
+  struct Case {
+    const char* switches;
+    TSortMode mode;
+  } cases[] = {
+      {"", smSizeDesc},
+      {"/size", smSizeDesc},
+      {"/size /asc", smSizeAsc},
+      {"/size /desc", smSizeDesc},
+      {"/asc", smSizeAsc},
+      {"/desc", smSizeDesc},
+      {"/asc /desc", smSizeDesc},
+      {"/name", smNameAsc},
+      {"/name /asc", smNameAsc},
+      {"/name /desc", smNameDesc},
+      {"/name /asc /desc", smNameAsc},
+      {"/name /size", smSizeDesc},
+      {"/name /size /asc", smSizeAsc},
+      {"/name /size /desc", smSizeDesc},
+      {"/name /size /asc /desc", smSizeDesc},
+      {"/no", smNone},
+      {"/no /name /asc", smNone},
+      {"/size /no /desc", smNone},
+      // Order, repetition and case do not matter.
+      {"/desc /name", smNameDesc},
+      {"-DESC -Name /desc /name", smNameDesc},
+      {"/ASC /Size", smSizeAsc},
+      {"-NO", smNone},
+      // Not switches: ignored.
+      {"name desc", smSizeDesc},
+      {"--name /name2 /name:x", smSizeDesc},
+      {"/films /x", smSizeDesc},
+  };
+  for (const Case& c : cases) {
+    MemoryPlatform platform;
+    platform.CommandLine = std::string("\"D:\\start.exe\" ") + c.switches;
+    EXPECT_EQ(TQVVideoFilesProcessor::GetSortMode(), c.mode) << c.switches;
+  }
+}
+
+TEST(ShowHelpTest, FillsTheHelpTextAndShowsTheBox) {
+  struct Case {
+    const char* fileName;
+    const char* program;
+  } cases[] = {
+      {"D:\\start.exe", "START"},
+      {"D:\\film.cd.exe", "FILM.CD"},
+      {"D:\\v1.5\\start", "START"},
+      {"D:\\\xF4\xE8\xEB\xFC\xEC.exe", "\xD4\xC8\xCB\xDC\xCC"},  // фильм.exe: ФИЛЬМ
+  };
+  for (const Case& c : cases) {
+    MemoryPlatform platform;
+    platform.StringTable[65437] = "[%0:s] %1:s|%2:s|%3:s|%4:s|%5:s|%6:s %1:s";
+    TQVFileVersionInfo versionInfo;
+    versionInfo.FileName = c.fileName;
+    versionInfo.ProductName = "Velkor Programs Reelstart";
+    TQVVideoFilesProcessor::ShowHelp(versionInfo);
+    ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+    EXPECT_EQ(platform.MessageBoxes[0].Text,
+              std::string("[") + c.program + "] name|size|no|asc|desc|? name");
+    EXPECT_EQ(platform.MessageBoxes[0].Caption, "Velkor Programs Reelstart");
+    EXPECT_EQ(platform.MessageBoxes[0].Type, 0x40u);
+  }
+}
+
+TEST_F(ExecuteTest, HelpShowsTheBoxAndDoesNothingElse) {
+  platform.AddFile("D:\\a.avi", 1);
+  platform.StringTable[65437] = "%0:s [/%1:s|/%2:s|/%3:s] [/%4:s|/%5:s] [/%6:s]";
+  for (const char* commandLine : {"start.exe /?", "start.exe -HELP", "start.exe /help /name",
+                                  "start.exe /name /?"}) {
+    platform.CommandLine = commandLine;
+    platform.MessageBoxes.clear();
+    EXPECT_EQ(Run(), 0) << commandLine;
+    ASSERT_EQ(platform.MessageBoxes.size(), 1u) << commandLine;
+    EXPECT_EQ(platform.MessageBoxes[0].Text, "START [/name|/size|/no] [/asc|/desc] [/?]");
+    EXPECT_EQ(platform.MessageBoxes[0].Type, 0x40u);
+  }
+  EXPECT_TRUE(platform.Listings.empty());
+  EXPECT_TRUE(platform.ShellRequests.empty());
+  EXPECT_TRUE(platform.EnvironmentReads.empty());
+  EXPECT_FALSE(platform.Exists("C:\\Temp\\start.asx"));
+}
+
+TEST_F(ExecuteTest, HelpLeavesTheRegistryAlone) {
+  platform.AddFile("D:\\a.avi", 1);
+  platform.CommandLine = "start.exe /?";
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(platform.RegistryWrites.empty());
+  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyLocalMachine, StatisticsKey()));
+  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, StatisticsKey()));
+  EXPECT_EQ(platform.OpenKeyCount(), 0u);
+}
+
+TEST_F(ExecuteTest, SwitchesChooseThePlaylistOrder) {
+  platform.AddFile("D:\\b.avi", 3);
+  platform.AddFile("D:\\Sub\\a.avi", 1);
+  platform.AddFile("D:\\c.avi", 2);
+  struct Case {
+    const char* commandLine;
+    const char* order;
+  } cases[] = {
+      {"start.exe", "bca"},           {"start.exe /asc", "acb"},
+      {"start.exe /name", "abc"},     {"start.exe \"\" -NAME /desc", "cba"},
+      {"start.exe /no /name", "bac"},
+  };
+  for (const Case& c : cases) {
+    platform.CommandLine = c.commandLine;
+    ASSERT_EQ(Run(), 0);
+    const std::string text = platform.FileContent("C:\\Temp\\start.asx");
+    std::string order;
+    for (std::size_t pos = 0; (pos = text.find("<Title>", pos + 1)) != std::string::npos;) {
+      if (text[pos + 8] == '<') order += text[pos + 7];  // one-letter titles only
+    }
+    EXPECT_EQ(order, c.order) << c.commandLine;
+  }
 }
 
 }  // namespace
