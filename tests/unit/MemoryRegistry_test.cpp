@@ -90,12 +90,5 @@ TEST_F(MemoryRegistryTest, QuerySizes) {
   platform.RegCloseKey(key);
 }
 
-TEST_F(MemoryRegistryTest, PredefinedRootsAreKeys) {
-  const char data[] = "r";
-  EXPECT_EQ(platform.RegSetValueExA(kHkeyCurrentUser, "AtRoot", win::kRegSz, data, 2),
-            win::kErrorSuccess);
-  EXPECT_TRUE(platform.GetRegistryValue(kHkeyCurrentUser, "", "AtRoot").has_value());
-}
-
 }  // namespace
 }  // namespace reelstart
