@@ -144,14 +144,19 @@ class Platform {
   virtual std::string LoadStringA(std::uint32_t id) = 0;
 
   // --- Version resources -------------------------------------------------------
-  // Size of the file's version resource; 0 when it has none or cannot be read.
+  // Size of the block that holds the file's version resource; 0 when it has
+  // none or cannot be read. The block is larger than the resource: its
+  // second half is room for VerQueryValueA's ANSI texts.
   virtual std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) = 0;
   // Loads the version resource into `block` (sized by the caller).
   virtual bool GetFileVersionInfoA(const std::string& fileName, std::string& block) = 0;
-  // Looks `subBlock` up in a loaded resource; `value` and `length` as
-  // VerQueryValueA gives them (for strings the length counts characters,
-  // terminating zero included). False when the block does not hold it.
-  virtual bool VerQueryValueA(const std::string& block, const std::string& subBlock,
+  // Looks `subBlock` up in a loaded block. A binary value ("\", the fixed
+  // part; "\VarFileInfo\Translation") is answered in place with its size in
+  // bytes. A text value is converted to the ANSI code page into the block's
+  // second half (so the block is written to) and answered there, its length
+  // counting characters, terminating zero included. `value` stays valid as
+  // long as the block. False when the block does not hold `subBlock`.
+  virtual bool VerQueryValueA(std::string& block, const std::string& subBlock,
                               const void*& value, std::uint32_t& length) = 0;
 
   // --- Registry ----------------------------------------------------------------

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Win1251.h"
+#include "platform/VersionBlock.h"
+
 namespace reelstart {
 
 namespace {
@@ -13,6 +16,8 @@ constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorNoMoreFiles = 18;
 constexpr std::uint32_t kErrorSharingViolation = 32;
+constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;
+constexpr char kVersionSignature[4] = {'F', 'E', '2', 'X'};
 constexpr std::uint32_t kReadOnlyHiddenSystem = 0x07;
 
 // Case folding as a Windows-1251 system does it for names: ASCII and Russian.
@@ -32,6 +37,12 @@ bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
          });
+}
+
+// The length a version block gives its resource (the root's wLength).
+std::size_t StoredLength(std::string_view block) {
+  if (block.size() < 2) return block.size();
+  return static_cast<unsigned char>(block[0]) | static_cast<unsigned char>(block[1]) << 8;
 }
 
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -386,23 +397,65 @@ std::string MemoryPlatform::LoadStringA(std::uint32_t id) {
   return found != StringTable.end() ? found->second.substr(0, 1023) : std::string();
 }
 
+const std::string* MemoryPlatform::VersionResource(const std::string& fileName) const {
+  const Node* file = Find(fileName);
+  if (file == nullptr || file->IsFolder()) return nullptr;
+  for (const auto& [path, resource] : VersionResources) {
+    if (Find(path) == file) return resource.empty() ? nullptr : &resource;
+  }
+  return nullptr;
+}
+
 std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileName) {
-  const auto found = VersionResources.find(fileName);
-  if (found == VersionResources.end() || Find(fileName) == nullptr) return 0;
-  return static_cast<std::uint32_t>(found->second.size());
+  const std::string* resource = VersionResource(fileName);
+  if (resource == nullptr) {
+    lastError_ = kErrorResourceTypeNotFound;
+    return 0;
+  }
+  return static_cast<std::uint32_t>(resource->size() * 2 + sizeof kVersionSignature);
 }
 
 bool MemoryPlatform::GetFileVersionInfoA(const std::string& fileName, std::string& block) {
-  const auto found = VersionResources.find(fileName);
-  if (found == VersionResources.end()) return false;
-  block = found->second;
+  const std::string* resource = VersionResource(fileName);
+  if (resource == nullptr) {
+    lastError_ = kErrorResourceTypeNotFound;
+    return false;
+  }
+  // A block too small for the whole resource gets what fits.
+  resource->copy(block.data(), std::min(block.size(), resource->size()));
+  const std::size_t length = StoredLength(block);
+  if (block.size() >= length + sizeof kVersionSignature) {
+    std::memcpy(block.data() + length, kVersionSignature, sizeof kVersionSignature);
+  }
   return true;
 }
 
-bool MemoryPlatform::VerQueryValueA(const std::string& /*block*/, const std::string& /*subBlock*/,
-                                    const void*& /*value*/, std::uint32_t& length) {
+bool MemoryPlatform::VerQueryValueA(std::string& block, const std::string& subBlock,
+                                    const void*& value, std::uint32_t& length) {
+  value = nullptr;
   length = 0;
-  return false;  // the VS_VERSIONINFO walk comes with the version record
+  VersionNode node;
+  if (!FindVersionNode(block, subBlock, node)) {
+    lastError_ = kErrorResourceTypeNotFound;
+    return false;
+  }
+  if (!node.IsText) {
+    value = block.data() + node.ValueOffset;
+    length = static_cast<std::uint32_t>(node.ValueSize);
+    return true;
+  }
+  // The ANSI text goes where Windows puts it: past the resource and its
+  // signature, at the offset the UTF-16 text has in the resource, followed by
+  // a zero (at the block's very end, the string's own). A block without that
+  // room (not loaded by GetFileVersionInfoA) answers nothing.
+  const std::string text = Win1251FromUtf16(VersionText(block, node));
+  const std::size_t target = StoredLength(block) + sizeof kVersionSignature + node.ValueOffset;
+  if (target > block.size() || block.size() - target < text.size()) return false;
+  std::memcpy(block.data() + target, text.data(), text.size());
+  if (target + text.size() < block.size()) block[target + text.size()] = '\0';
+  value = block.data() + target;
+  length = static_cast<std::uint32_t>(text.size());
+  return true;
 }
 
 std::optional<MemoryPlatform::RegistryValue> MemoryPlatform::GetRegistryValue(

@@ -65,7 +65,11 @@ class MemoryPlatform final : public Platform {
   SystemTime LocalTime{2007, 5, 2, 29, 12, 0, 0, 0};
   // The executable's string resources.
   std::map<std::uint32_t, std::string> StringTable;
-  // Version resources (the raw VS_VERSIONINFO bytes) by file path.
+  // Version resources by file path: the bytes of the file's RT_VERSION
+  // resource (a VS_VERSIONINFO block, as a resource compiler writes it). The
+  // version calls answer from them as Windows does: the block is twice the
+  // resource plus 4 bytes, "FE2X" after the resource, and the ANSI texts
+  // (Windows-1251) in the second half.
   std::map<std::string, std::string> VersionResources;
 
   // --- Registry ----------------------------------------------------------------
@@ -139,7 +143,7 @@ class MemoryPlatform final : public Platform {
   std::string LoadStringA(std::uint32_t id) override;
   std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
   bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
-  bool VerQueryValueA(const std::string& block, const std::string& subBlock, const void*& value,
+  bool VerQueryValueA(std::string& block, const std::string& subBlock, const void*& value,
                       std::uint32_t& length) override;
   long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,
                        std::uint32_t samDesired, RegistryKey& result) override;
@@ -163,6 +167,8 @@ class MemoryPlatform final : public Platform {
   [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key) const;
   Node* Find(const std::string& path) const;
   Node* Make(const std::string& path, bool folder);
+  // The version resource of the file at `fileName`; null when there is none.
+  const std::string* VersionResource(const std::string& fileName) const;
   NativeHandle Fail(std::uint32_t error);
 
   std::vector<std::unique_ptr<Node>> nodes_;

@@ -192,12 +192,11 @@ bool Win32Platform::GetFileVersionInfoA(const std::string& fileName, std::string
                                block.data()) != FALSE;
 }
 
-bool Win32Platform::VerQueryValueA(const std::string& block, const std::string& subBlock,
+bool Win32Platform::VerQueryValueA(std::string& block, const std::string& subBlock,
                                    const void*& value, std::uint32_t& length) {
   void* found = nullptr;
   UINT size = 0;
-  // VerQueryValueA takes a non-const block, though it only reads it.
-  if (!::VerQueryValueA(const_cast<char*>(block.data()), subBlock.c_str(), &found, &size)) {
+  if (!::VerQueryValueA(block.data(), subBlock.c_str(), &found, &size)) {
     return false;
   }
   value = found;

@@ -37,7 +37,7 @@ class Win32Platform final : public Platform {
 
   std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
   bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
-  bool VerQueryValueA(const std::string& block, const std::string& subBlock, const void*& value,
+  bool VerQueryValueA(std::string& block, const std::string& subBlock, const void*& value,
                       std::uint32_t& length) override;
 
   long RegCreateKeyExA(RegistryKey key, const std::string& subKey, std::uint32_t options,

@@ -1,6 +1,7 @@
 #include "version/QVVersion.h"
 
 #include <cstring>
+#include <functional>
 
 #include "common/Errors.h"
 #include "common/Text.h"
@@ -25,9 +26,11 @@ bool FileExists(const std::string& fileName) {
          (attributes & win::kFileAttributeDirectory) == 0;
 }
 
-// The text a version query found, up to its terminating zero and never past
-// the length the query reported; empty when the query found nothing.
-std::string QueryText(const std::string& block, const std::string& subBlock) {
+// The text a version query found, up to its terminating zero; empty when the
+// query found nothing. The text lies in the block, so the block's end bounds
+// it (the reported length counts characters, fewer than the bytes on a
+// double-byte code page).
+std::string QueryText(std::string& block, const std::string& subBlock) {
   const void* value = nullptr;
   std::uint32_t length = 0;
   if (!ThePlatform().VerQueryValueA(block, subBlock, value, length) || length == 0 ||
@@ -35,7 +38,12 @@ std::string QueryText(const std::string& block, const std::string& subBlock) {
     return {};
   }
   const auto* text = static_cast<const char*>(value);
-  return std::string(text, ::strnlen(text, length));
+  const char* const begin = block.data();
+  const char* const end = begin + block.size();
+  const std::size_t room = std::less_equal<>()(begin, text) && std::less<>()(text, end)
+                               ? static_cast<std::size_t>(end - text)
+                               : length;
+  return std::string(text, ::strnlen(text, room));
 }
 
 }  // namespace
@@ -61,7 +69,7 @@ void TQVFileVersionInfo::Clear() {
   ReleaseDate.clear();
 }
 
-std::string TQVFileVersionInfo::QueryStringValue(const std::string& block,
+std::string TQVFileVersionInfo::QueryStringValue(std::string& block,
                                                  const std::string& name) const {
   return QueryText(block, "\\StringFileInfo\\" + Language + "\\" + name);
 }

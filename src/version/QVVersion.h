@@ -36,9 +36,9 @@ class TQVFileVersionInfo {
   // Empties every field but FileName and Language.
   void Clear();
   // The value "\StringFileInfo\" + Language + "\" + `name` of the loaded
-  // resource `block`; empty when the block does not hold it.
-  [[nodiscard]] std::string QueryStringValue(const std::string& block,
-                                             const std::string& name) const;
+  // resource `block` (which the query writes its ANSI text into); empty when
+  // the block does not hold it.
+  [[nodiscard]] std::string QueryStringValue(std::string& block, const std::string& name) const;
   // ReleaseDate as a date; 0 (30 December 1899) when it is empty or no date.
   // Never raises.
   [[nodiscard]] TDateTime GetReleaseDate() const;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "VersionBlockBuilder.h"
 #include "common/Errors.h"
 #include "common/Text.h"
+#include "common/Win1251.h"
 #include "platform/Platform_mem.h"
 #include "version/QVVersion.h"
 #include "videofiles/QVVideoFilesProcessor.h"
@@ -287,6 +289,40 @@ TEST_F(ExecuteTest, SwitchesChooseThePlaylistOrder) {
     }
     EXPECT_EQ(order, c.order) << c.commandLine;
   }
+}
+
+TEST_F(ExecuteTest, ThePlaylistHeaderCarriesTheVersionRecordsValues) {
+  using namespace version_builder;
+  platform.VersionResources["D:\\start.exe"] = VersionResource(
+      u"041904E3",
+      {TextValue(u"CompanyName", u"Velkor Programs"),
+       TextValue(u"LegalCopyright", u"Copyright © 2007 Velkor Programs")},
+      0x0419, 1251, {Block(u"VelkorPrograms", {TextValue(u"Author", u"Иван Петров")})});
+  platform.AddFile("D:\\a.avi", 1);
+  EXPECT_EQ(Run(), 0);
+  const std::string text = platform.FileContent("C:\\Temp\\start.asx");
+  const std::string header =
+      std::string(Win1251(u8"<Author>Автор программы: Иван Петров Издатель: Velkor Programs</Author>\r\n"
+                          u8"<Copyright>Авторские права: Copyright © 2007 Velkor Programs</Copyright>\r\n"));
+  EXPECT_NE(text.find(header), std::string::npos) << text;
+}
+
+TEST_F(ExecuteTest, AMissingExecutableIsReportedAndNothingElseHappens) {
+  platform.StringTable[65436] = std::string(Win1251(u8"Файл \"%s\" не найден."));
+  platform.ModuleFileName = "D:\\gone.exe";
+  platform.AddFile("D:\\a.avi", 1);
+  EXPECT_EQ(Run(), 1);
+  EXPECT_TRUE(platform.ShellRequests.empty());
+  EXPECT_FALSE(platform.Exists("C:\\Temp\\gone.asx"));
+  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+  const auto& box = platform.MessageBoxes[0];
+  EXPECT_EQ(box.Caption, "Application Error");
+  EXPECT_EQ(box.Type, 0x2010u);
+  const std::string firstLine = "Exception EInOutError in module gone.exe at ";
+  ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
+  // The message ends in "." already: no second one.
+  EXPECT_EQ(box.Text.substr(firstLine.size() + 8),
+            ".\r\n" + std::string(Win1251(u8"Файл \"D:\\gone.exe\" не найден.")) + "\r\n");
 }
 
 }  // namespace

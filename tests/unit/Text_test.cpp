@@ -80,9 +80,63 @@ TEST(FormatTest, RejectsBadPlaceholders) {
   }
 }
 
+TEST(TryStrToIntTest, ReadsWholeIntegers) {
+  struct Case {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"0", 0},
+      {"42", 42},
+      {"007", 7},
+      {"   42", 42},
+      {"+42", 42},
+      {"-42", -42},
+      {"  -42", -42},
+      {"$2A", 42},
+      {"$2a", 42},
+      {"x2A", 42},
+      {"X2a", 42},
+      {"0x2A", 42},
+      {"0X2a", 42},
+      {"-$2A", -42},
+      {"+0x2A", 42},
+      {"-x10", -16},
+      {"$0", 0},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"$7FFFFFFF", 2147483647},
+      {"-$80000000", -2147483647 - 1},
+      {"0000000000002147483647", 2147483647},
+  };
+  for (const Case& c : cases) {
+    int value = 12345;
+    EXPECT_TRUE(TryStrToInt(c.text, value)) << "'" << c.text << "'";
+    EXPECT_EQ(value, c.expected) << "'" << c.text << "'";
+  }
+}
+
+TEST(TryStrToIntTest, RejectsAnythingElseAndLeavesTheValue) {
+  const char* const cases[] = {
+      "", " ", "+", "-", "$", "x", "0x", "-$",
+      "42 ", "4 2", "- 42", "+-1", "--1", "\t42", "42\t", "\n42",
+      "4a", "1e3", "0b1", "1.0", "1,0", "$-1", "0x-1", "00x1", "0xx1", "$$1", "$G", "0x1G",
+      "2147483648", "-2147483649", "$80000000", "$FFFFFFFF", "99999999999", "$100000000",
+      "\xB3\xB7",
+  };
+  for (const char* text : cases) {
+    int value = 12345;
+    EXPECT_FALSE(TryStrToInt(text, value)) << "'" << text << "'";
+    EXPECT_EQ(value, 12345) << "'" << text << "'";
+  }
+  int value = 1;
+  EXPECT_FALSE(TryStrToInt(std::string_view("1\0", 2), value));  // nothing after the digits
+}
+
 TEST(Win1251Test, GivesTheCodePageBytes) {
   constexpr auto text = Win1251(u8"Фильмы: Ёё аАяЯ");
   EXPECT_EQ(std::string_view(text), "\xD4\xE8\xEB\xFC\xEC\xFB: \xA8\xB8 \xE0\xC0\xFF\xDF");
+  constexpr auto signs = Win1251(u8"© 2007 — № 1");
+  EXPECT_EQ(std::string_view(signs), "\xA9 2007 \x97 \xB9 1");
 }
 
 }  // namespace

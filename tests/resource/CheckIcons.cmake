@@ -1,0 +1,16 @@
+# Draws the icons again into WORK_DIR and compares them with the committed ones.
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+execute_process(COMMAND "${PYTHON}" "${SOURCE_DIR}/scripts/make-icons.py" "${WORK_DIR}"
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "make-icons.py failed: ${result}")
+endif()
+foreach(icon Reelstart.ico Playlist.ico)
+  file(SHA256 "${WORK_DIR}/${icon}" drawn)
+  file(SHA256 "${SOURCE_DIR}/res/${icon}" committed)
+  if(NOT drawn STREQUAL committed)
+    message(FATAL_ERROR "res/${icon} is not what scripts/make-icons.py draws: run it and commit")
+  endif()
+  message(STATUS "res/${icon}: as drawn")
+endforeach()
