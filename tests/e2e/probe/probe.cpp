@@ -1,8 +1,10 @@
 // Probe used by test_winerun.py to check the e2e harness against real Wine.
 // It reads what to do from environment variables (so its command line stays
 // exactly as the harness passed it) and appends ANSI lines to %PROBE_OUT%.
-//   PROBE_DO  = actions separated by '|':
-//     cmd          write GetCommandLineA()
+//   PROBE_DO  = actions separated by '|'; it is removed from the environment
+//               first, so a probe started by the probe (for example through a
+//               file association) does PROBE_CHILD_DO instead (default "cmd").
+//     cmd          write GetCommandLineA() and the current directory
 //     tmp          write GetEnvironmentVariableA("TMP") and GetTempPathA()
 //     msg          MessageBoxA with %PROBE_MSG% (or a fixed Cyrillic text)
 //     shell=PATH   ShellExecuteA(NULL, "open", PATH, NULL, NULL, 1)
@@ -10,6 +12,7 @@
 //     find=DIR     list DIR\* with FindFirstFileA (name, short name, attributes)
 //     open=PATH    CreateFileA(PATH, GENERIC_READ) and report its size
 //     id=PATH      volume serial + file index via FILE_FLAG_BACKUP_SEMANTICS
+//     sleep=MS     Sleep(MS)
 //     exit=N       exit code (default 0)
 #include <windows.h>
 #include <shellapi.h>
@@ -42,6 +45,8 @@ static void do_action(char *a, int *code) {
     if (arg) *arg++ = 0;
     if (!strcmp(a, "cmd")) {
         put("cmd", GetCommandLineA());
+        GetCurrentDirectoryA(sizeof buf, buf);
+        put("cwd", buf);
     } else if (!strcmp(a, "tmp")) {
         DWORD n = GetEnvironmentVariableA("TMP", buf, sizeof buf);
         put("env_tmp", n ? buf : "(unset)");
@@ -84,6 +89,8 @@ static void do_action(char *a, int *code) {
                     (unsigned long)fi.dwFileAttributes);
         }
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    } else if (!strcmp(a, "sleep") && arg) {
+        Sleep((DWORD)atoi(arg));
     } else if (!strcmp(a, "exit") && arg) {
         *code = atoi(arg);
     }
@@ -95,7 +102,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!GetEnvironmentVariableA("PROBE_OUT", path, sizeof path)) return 99;
     out = fopen(path, "ab");
     if (!out) return 98;
-    GetEnvironmentVariableA("PROBE_DO", todo, sizeof todo);
+    if (!GetEnvironmentVariableA("PROBE_DO", todo, sizeof todo) &&
+        !GetEnvironmentVariableA("PROBE_CHILD_DO", todo, sizeof todo))
+        strcpy(todo, "cmd");
+    SetEnvironmentVariableA("PROBE_DO", NULL);
     for (char *a = strtok(todo, "|"); a; a = strtok(NULL, "|")) {
         char action[8192];
         strcpy(action, a);

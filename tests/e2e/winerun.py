@@ -1,0 +1,518 @@
+"""Run a 32-bit Windows program under Wine for end-to-end tests, and read back what it did.
+
+Python 3.11 standard library only.  Typical use::
+
+    with WinePrefix("/tmp/e2e/prefix") as wp:
+        wp.set_tmp("/tmp/e2e/tmp")                    # TMP = Z:\\tmp\\e2e\\tmp
+        r = wp.run("build/reelstart.exe", '"" /name', relay=["user32.MessageBoxA"])
+        r.code, r.called("MessageBoxA")[0].args[1]    # exit code, decoded message text
+        wp.read_key(r"HKCU\\Software\\Reelstart")     # {"Starts Count": ("REG_DWORD", 1)}
+
+What Wine 8 (Debian 12) does, and this module relies on:
+* One persistent wineserver per prefix serves all runs (a warm run ~0.15 s, a cold start
+  ~0.9 s).  A registry change is seen by the next process started; no restart needed.
+* Programs take TMP/TEMP from HKCU\\Environment, then from the system Environment key;
+  the Unix TMP/TEMP are ignored.
+* Wine's loader turns argv into a command line like subprocess.list2cmdline, always
+  quoting the program path.  An exact raw command line goes through `cmd /c %VAR%`,
+  which hands the expanded text to CreateProcess unchanged.
+* Exit codes pass through the Unix exit status: only the low 8 bits survive.
+* What a run starts (a ShellExecute target...) inherits its Unix stdout/stderr: output
+  is collected in files, never pipes, which would not reach EOF.
+"""
+from __future__ import annotations
+
+import fcntl, hashlib, os, re, shutil, signal, subprocess, sys, tempfile, time, weakref
+from dataclasses import dataclass, field
+
+ANSI = "cp1251"  # Wine's ANSI code page under LC_ALL=ru_RU.UTF-8
+LOCALE = "ru_RU.UTF-8"
+TYPES = {"REG_NONE": 0, "REG_SZ": 1, "REG_EXPAND_SZ": 2, "REG_BINARY": 3, "REG_DWORD": 4,
+         "REG_MULTI_SZ": 7, "REG_QWORD": 11}
+ROOTS = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT"}
+USER_ENV = r"HKCU\Environment"
+SYSTEM_ENV = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environment"
+# Wine's own long-lived processes: a run neither waits for them nor kills them.
+SYSTEM_PROCS = {"services.exe", "winedevice.exe", "plugplay.exe", "svchost.exe", "explorer.exe",
+                "rpcss.exe", "conhost.exe", "wineboot.exe"}
+_ESC = {"n": "\n", "r": "\r", "t": "\t", "a": "\a", "b": "\b", "v": "\v", "f": "\f", "e": "\x1b"}
+
+
+def win_path(path) -> str:
+    """Unix path -> Windows path on drive Z: ("/tmp/a b" -> "Z:\\tmp\\a b")."""
+    return "Z:" + os.path.abspath(os.fspath(path)).replace("/", "\\")
+
+
+def unix_path(path: str, prefix: str | None = None) -> str:
+    """Windows path on Z: (or on C: of `prefix`) -> Unix path."""
+    drive, rest = path[:2].upper(), path[2:].replace("\\", "/")
+    if drive == "Z:" or (drive == "C:" and prefix):
+        return (os.path.join(prefix, "drive_c") if drive == "C:" else "") + rest or "/"
+    raise ValueError(f"cannot map {path!r} to a Unix path")
+
+
+def decode_ansi(data: bytes, errors: str = "strict") -> str:
+    """Text of bytes an ANSI program wrote (a playlist...): Windows-1251."""
+    return data.decode(ANSI, errors)
+
+
+# ---------------------------------------------------------------- relay trace
+@dataclass
+class Call:
+    """A traced call: name "dll.Func" as Wine prints it (dll case varies: KERNEL32), args
+    (int, or str for a string pointer), retval (None without a Ret line), thread id, and
+    the indexes of strings that Wine cut (it prints ~300 characters of escaped text)."""
+    name: str
+    args: list
+    retval: int | None = None
+    tid: str = ""
+    truncated: tuple = ()
+
+
+_CALL = re.compile(r"([0-9a-f]+):Call ([\w.]+)\.(\w+)\((.*)\) ret=[0-9a-f]+$")
+_RET = re.compile(r"([0-9a-f]+):Ret  ([\w.]+)\.(\w+)\(\) retval=([0-9a-f]+) ret=[0-9a-f]+$")
+_ARG = re.compile(r'([0-9a-fA-F]+)(?: (L?)"((?:[^"\\]|\\.)*)"(\.\.\.)?)?(?:,|$)')
+
+
+def decode_relay_string(text: str, wide: bool = False) -> str:
+    """Decode a relay string's inside.  A strings: printable ASCII as is; \\n \\r \\t \\" \\\\;
+    every other byte as \\xHH (two hex digits) of the ANSI code page.  L"" strings: the
+    same, but other characters as \\HHHH (four hex digits, UTF-16 unit, no 'x')."""
+    if wide:
+        return re.sub(r"\\([0-9a-fA-F]{4}|.)", lambda m: chr(int(m[1], 16)) if len(m[1]) == 4
+                      else _ESC.get(m[1], m[1]), text)
+    raw = re.sub(rb"\\(x[0-9a-fA-F]{2}|.)", lambda m: bytes([int(m[1][1:], 16)]) if len(m[1]) == 3
+                 else _ESC.get(m[1].decode(), m[1].decode()).encode(), text.encode("latin-1"))
+    return raw.decode(ANSI, "replace")
+
+
+def parse_relay(text: str, only=None) -> list[Call]:
+    """Calls in WINEDEBUG=+relay output; only: names as in RelayInclude ("dll.Func",
+    "dll" or "Func", case-insensitive), None for all."""
+    want = {w.lower() for w in only or ()}
+    calls, pending = [], {}
+    for line in text.splitlines():
+        m = _CALL.match(line)
+        if m and (not want or want & {f"{m[2]}.{m[3]}".lower(), m[2].lower(), m[3].lower()}):
+            call, pos = Call(f"{m[2]}.{m[3]}", [], None, m[1]), 0
+            while pos < len(m[4]):
+                if not (a := _ARG.match(m[4], pos)):
+                    raise ValueError(f"cannot parse relay arguments: {m[4]!r}")
+                string = a[3] is not None
+                call.args.append(decode_relay_string(a[3], bool(a[2])) if string else int(a[1], 16))
+                call.truncated += (len(call.args) - 1,) if a[4] else ()
+                pos = a.end()
+            calls.append(call)
+            pending.setdefault((m[1], call.name), []).append(call)
+        elif (r := _RET.match(line)) and pending.get((r[1], f"{r[2]}.{r[3]}")):
+            pending[(r[1], f"{r[2]}.{r[3]}")].pop().retval = int(r[4], 16)
+    return calls
+
+
+# ---------------------------------------------------------------- registry files
+def _unescape(s: str) -> str:
+    """String escapes of regedit files and of wineserver's files (\\x<1-4 hex>, octal)."""
+    def rep(m):
+        e = m[1]
+        if e[0] == "x":
+            return chr(int(e[1:], 16))
+        return chr(int(e, 8)) if e[0] in "01234567" else _ESC.get(e, e)
+    return re.sub(r"\\(x[0-9a-fA-F]{1,4}|[0-7]{1,3}|.)", rep, s)
+
+
+def _value(t: int, data) -> tuple:
+    """(type name, value): REG_SZ/EXPAND_SZ -> str, MULTI_SZ -> list, DWORD/QWORD -> int;
+    raw bytes when ill-formed (string without final NUL or of odd size, 8-byte DWORD...)."""
+    name = next((k for k, v in TYPES.items() if v == t), f"REG_0x{t:x}")
+    if isinstance(data, str):
+        return name, data.rstrip("\0").split("\0") if t == 7 else data
+    if t in (1, 2, 7) and len(data) % 2 == 0 and data[-2:] == b"\0\0":
+        return _value(t, data[:-2].decode("utf-16-le") + "\0" * (t == 7))
+    return name, int.from_bytes(data, "little") if (t, len(data)) in ((4, 4), (11, 8)) else data
+
+
+def parse_reg(text: str, key: str, hive: bool = False) -> dict | None:
+    """Values of `key` ({name: (type name, value)}, None if absent) in a regedit export, or
+    in wineserver's user.reg/system.reg (hive=True; key relative to the file's root)."""
+    values, inside, found, lines = {}, False, False, iter(text.splitlines())
+    for line in lines:
+        line = line.strip()
+        while line.endswith("\\") and re.search(r"=hex(\(\w+\))?:", line):
+            line = line[:-1] + next(lines, "").strip()
+        if line.startswith("[") and "]" in line:  # hive: [escaped path] time; regedit: [path]
+            if hive:
+                name = _unescape(re.match(r"\[((?:[^]\\]|\\.)*)", line)[1])
+            else:
+                name = line[1:line.rindex("]")]
+            inside = name.lower() == key.lower()
+            found |= inside
+        elif inside and (v := re.match(r'(@|"((?:[^"\\]|\\.)*)")=(.*)$', line)):
+            name, data = "" if v[1] == "@" else _unescape(v[2]), v[3]
+            if m := re.match(r'(?:str\((\w+)\):)?"(.*)"$', data):
+                values[name] = _value(int(m[1] or "1", 16), _unescape(m[2]))
+            elif m := re.match(r"dword:([0-9a-fA-F]{8})$", data):
+                values[name] = ("REG_DWORD", int(m[1], 16))
+            elif m := re.match(r"hex(?:\((\w+)\))?:(.*)$", data):
+                values[name] = _value(int(m[1] or "3", 16), bytes.fromhex(m[2].replace(",", "")))
+    return values if found else None
+
+
+def _full_key(key: str) -> str:
+    root, _, rest = key.partition("\\")
+    return "\\".join([ROOTS.get(root.upper(), root.upper())] + [rest] * bool(rest))
+
+
+def _encode(type_, value) -> tuple:
+    """(type number, exact bytes, or None: delete) of a value as set_values takes it."""
+    t = TYPES[type_] if isinstance(type_, str) else type_
+    if value is None or isinstance(value, (bytes, bytearray)):
+        return t, value if value is None else bytes(value)
+    if t in (1, 2, 7):
+        return t, ("\0".join([value] if t != 7 else list(value) + [""]) + "\0").encode("utf-16-le")
+    if t in (4, 11):
+        return t, (value % 2 ** (32 if t == 4 else 64)).to_bytes(4 if t == 4 else 8, "little")
+    raise TypeError(f"give bytes for registry type {type_}")
+
+
+def _escape(s: str, hive: bool) -> str:
+    """Quote a name for a .reg file, or for wineserver's files (hive=True)."""
+    if not hive:
+        return s.replace("\\", "\\\\").replace('"', '\\"')
+    return "".join("\\" + c if c in '\\"[]' else c if " " <= c < "\x7f" else f"\\x{ord(c):04x}"
+                   for c in s)
+
+
+def _reg_line(name: str, t: int, data, hive: bool = False) -> str:
+    """A value line, the data always as hex(N): regedit then stores these exact bytes."""
+    name = f'"{_escape(name, hive)}"' if name else "@"
+    return f"{name}=-" if data is None else f"{name}=hex({t:x}):" + ",".join(f"{b:02x}" for b in data)
+
+
+# ---------------------------------------------------------------- the prefix
+@dataclass
+class RunResult:
+    """A run: exit code (low 8 bits), the command line handed to Wine, stdout (bytes) and
+    stderr (text) of all it started, relay calls, the command lines of processes it
+    started that still ran `settle` seconds after it (then killed), wall time."""
+    code: int
+    cmdline: str
+    stdout: bytes = b""
+    stderr: str = ""
+    calls: list = field(default_factory=list)
+    leftovers: list = field(default_factory=list)
+    seconds: float = 0.0
+
+    def called(self, name: str) -> list[Call]:
+        """The calls of "dll.Func" or "Func" (case-insensitive)."""
+        return [c for c in self.calls if name.lower() in (c.name.lower(), c.name.split(".")[1].lower())]
+
+
+class WinePrefix:
+    """A fresh 32-bit WINEPREFIX at `path` (wiped if it exists) with a persistent wineserver.
+
+    It is a copy of a template made once per machine by `wineboot -i` (~6 s) and cached in
+    $WINERUN_CACHE or ~/.cache/winerun; a copy takes ~0.1 s (system32 files are hard links
+    made read-only).  template=False runs wineboot instead.  Headless (no DISPLAY),
+    LC_ALL=ru_RU.UTF-8 (ANSI code page 1251), WINEDEBUG=-all, no Mono/Gecko prompts, no
+    winemenubuilder; the shell folders (Desktop, Documents...) are folders, not links to $HOME.
+    """
+    _runs = 0
+
+    def __init__(self, path, *, template: bool = True, debug: str = "-all"):
+        self.path, self.debug, self._server, self._relay = os.path.abspath(path), debug, None, None
+        t0 = time.monotonic()
+        if os.path.lexists(self.path):
+            self._wineserver("-k")
+            shutil.rmtree(self.path)
+        if template:
+            src = _template(self.env())
+            sys32 = os.path.join(src, "drive_c", "windows", "system32", "")
+            def copy(s, d):
+                return os.link(s, d) if s.startswith(sys32) else shutil.copy2(s, d)
+            shutil.copytree(src, self.path, symlinks=True, copy_function=copy,
+                            ignore=shutil.ignore_patterns("wineserver"))  # Debian's socket folder name
+        else:
+            _boot(self.path, self.env())
+        self.scratch = os.path.join(self.path, "winerun")  # the harness's own files
+        os.makedirs(self.scratch)
+        self.create_seconds = time.monotonic() - t0
+
+    def env(self, extra: dict | None = None, debug: str | None = None) -> dict:
+        """The Unix environment of Wine commands in this prefix, plus `extra`."""
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env.update(WINEPREFIX=self.path, WINEARCH="win32", LC_ALL=LOCALE, LANG=LOCALE,
+                   WINEDEBUG=debug or self.debug,
+                   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        return dict(env, **(extra or {}))
+
+    def _wineserver(self, *args):
+        subprocess.run(["wineserver", *args], env=self.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def start(self):
+        """Start the persistent wineserver and Wine's services (~0.9 s); idempotent."""
+        if not self._server:
+            self._wineserver("-p")
+            self._server = weakref.finalize(self, subprocess.run, ["wineserver", "-k"], env=self.env(),
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.wine("rundll32.exe")  # services and desktop start now, with a neutral env
+
+    def stop(self):
+        """Stop the wineserver and all its processes; the server saves the registry."""
+        self._wineserver("-k")
+        self._wineserver("-w")
+        if self._server:
+            self._server.detach()
+        self._server = None
+
+    def close(self, remove: bool = False):
+        """stop(), drop the server's socket folder, and delete the prefix if asked."""
+        self.stop()
+        _drop_socket_dir(self.path)
+        if remove:
+            shutil.rmtree(self.path, ignore_errors=True)
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def wine(self, *args, timeout: float = 60) -> subprocess.CompletedProcess:
+        """Run `wine ARGS...` to its end; stdout and stderr come back as bytes."""
+        self.start()
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            p = subprocess.run(["wine", *args], env=self.env(), stdin=subprocess.DEVNULL,
+                               stdout=out, stderr=err, timeout=timeout)
+            out.seek(0), err.seek(0)
+            return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
+
+    def run(self, exe, args=(), *, cwd=None, relay=(), env: dict | None = None,
+            timeout: float = 30, settle: float = 5) -> RunResult:
+        """Run a Windows exe (a Unix path), and wait for it and for what it started.
+
+        args, a list: Wine quotes them (see the module doc).  args, a str: the exact raw
+        rest of the command line, which becomes '"Z:\\...\\x.exe" ' + args ('"Z:\\...\\x.exe"'
+        if empty), passed by cmd /c; '%', line breaks and unquoted & | < > are refused.
+        cwd: the Unix folder that becomes the current directory (default: Python's).
+        relay: RelayInclude names ("user32.MessageBoxA"); their calls land in .calls.
+        env: extra Unix variables; Wine hands them on to the Windows environment.
+        Processes the run started (found by a tag in their environment) get `settle`
+        seconds after it exits, then are killed.  TimeoutError after `timeout` seconds."""
+        self.start()
+        relay = [relay] if isinstance(relay, str) else list(relay)
+        if relay and self._relay != relay:
+            self.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "REG_SZ", ";".join(relay))
+            self._relay = relay
+        WinePrefix._runs += 1
+        tag = f"{os.getpid()}-{WinePrefix._runs}"
+        extra = dict(env or {}, WINERUN_TAG=tag)
+        cmdline = f'"{win_path(exe)}"'
+        if isinstance(args, str):
+            if re.search(r"[%\r\n\0]", args) or re.search(r"[&|<>]", re.sub(r'"[^"]*("|$)', "", args)):
+                raise ValueError(f"cmd /c cannot pass this command line unchanged: {args!r}")
+            extra["WINERUN_CMDLINE"] = cmdline = cmdline + (" " + args if args else "")
+            argv = ["wine", "cmd.exe", "/c", "%WINERUN_CMDLINE%"]
+        else:
+            argv = ["wine", os.path.abspath(exe), *map(str, args)]
+            cmdline += " " + subprocess.list2cmdline(argv[2:]) if args else ""
+        t0 = time.monotonic()
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            p = subprocess.Popen(argv, cwd=cwd, env=self.env(extra, "-all,+relay" if relay else None),
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            try:
+                code = p.wait(timeout)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+                self._kill_tagged(tag)
+                raise TimeoutError(f"{cmdline} still running after {timeout} s") from None
+            deadline = time.monotonic() + settle
+            while self._tagged(tag) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            leftovers = self._kill_tagged(tag)
+            out.seek(0), err.seek(0)
+            stderr = err.read().decode("utf-8", "replace")
+            calls = parse_relay(stderr, relay) if relay else []
+            return RunResult(code & 0xFF, cmdline, out.read(), stderr, calls, leftovers, time.monotonic() - t0)
+
+    def _tagged(self, tag: str) -> dict:
+        """pid -> command line of the live processes with this run's tag, Wine's own aside."""
+        found, needle = {}, f"\0WINERUN_TAG={tag}\0".encode()
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:  # a zombie's is empty
+                    if needle not in b"\0" + f.read():
+                        continue
+                with open(f"/proc/{pid}/comm") as comm, open(f"/proc/{pid}/cmdline", "rb") as cmd:
+                    if comm.read().strip().lower() not in SYSTEM_PROCS:
+                        found[int(pid)] = cmd.read().replace(b"\0", b" ").decode(errors="replace").strip()
+            except OSError:
+                pass
+        return found
+
+    def _kill_tagged(self, tag: str) -> list:
+        procs = self._tagged(tag)
+        for pid in procs:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        return list(procs.values())
+
+    # -- registry
+    def import_reg(self, lines: list[str]):
+        """Apply .reg lines ("[KEY]", "[-KEY]", '"name"=...') with one `regedit /S` (~0.1 s)."""
+        path = os.path.join(self.scratch, "import.reg")
+        with open(path, "w", encoding="utf-16", newline="\r\n") as f:  # UTF-16 LE with BOM
+            f.write("Windows Registry Editor Version 5.00\n\n" + "\n".join(lines) + "\n")
+        if (p := self.wine("regedit.exe", "/S", win_path(path))).returncode:
+            raise RuntimeError(f"regedit /S failed ({p.returncode}): {p.stderr!r}")
+
+    def set_values(self, key: str, values: dict):
+        """Set values of one key, {name: (type, value)}: type "REG_SZ"... or a number; value a
+        str, a list (MULTI_SZ), an int (DWORD/QWORD), exact bytes (any type: an 8-byte
+        REG_DWORD...) or None (delete).  regedit adds a final NUL to string data that lacks
+        one, so such data is appended to wineserver's file instead, with the server stopped."""
+        lines, raw = [f"[{_full_key(key)}]"], []
+        for name, (type_, value) in values.items():
+            t, data = _encode(type_, value)
+            if t in (1, 2, 7) and data is not None and (len(data) % 2 or data[-2:] != b"\0\0"):
+                raw.append(_reg_line(name, t, data, hive=True))
+            else:
+                lines.append(_reg_line(name, t, data))
+        if len(lines) > 1 or not raw:
+            self.import_reg(lines)
+        if raw:
+            self.stop()
+            path, rest = self._hive(key)
+            with open(path, "a", encoding="ascii") as f:
+                f.write(f"\n[{_escape(rest, True)}]\n" + "\n".join(raw) + "\n")
+
+    def set_value(self, key: str, name: str, type_, value):
+        """Set one value (see set_values); name "" is the key's default value."""
+        self.set_values(key, {name: (type_, value)})
+
+    def delete_value(self, key: str, name: str):
+        self.set_values(key, {name: (0, None)})
+
+    def delete_key(self, key: str):
+        """Delete a key and its subkeys (nothing happens if there is none)."""
+        self.import_reg([f"[-{_full_key(key)}]"])
+
+    def read_key(self, key: str, exact: bool = False) -> dict | None:
+        """{name: (type name, value)} of a key (see _value), or None if there is no such key.
+
+        By default `regedit /E` (~0.1 s), which misprints ill-formed data: any REG_DWORD
+        as its first 4 bytes, a string without final NUL cut or "".  exact=True stops the
+        server (~1.3 s with the restart) and reads the exact bytes from its files."""
+        if exact:
+            self.stop()
+            path, rest = self._hive(key)
+            with open(path, encoding="ascii") as f:
+                return parse_reg(f.read(), rest, hive=True)
+        path = os.path.join(self.scratch, "export.reg")
+        if os.path.exists(path):
+            os.unlink(path)
+        self.wine("regedit.exe", "/E", win_path(path), _full_key(key))
+        if os.path.exists(path):
+            with open(path, encoding="utf-16") as f:
+                return parse_reg(f.read(), _full_key(key))
+        return None
+
+    def _hive(self, key: str) -> tuple:
+        """(wineserver's file holding key, the key's path in that file)."""
+        root, _, rest = _full_key(key).partition("\\")
+        if root == "HKEY_CLASSES_ROOT":
+            root, rest = "HKEY_LOCAL_MACHINE", "Software\\Classes\\" + rest
+        file = {"HKEY_CURRENT_USER": "user.reg", "HKEY_LOCAL_MACHINE": "system.reg"}[root]
+        return os.path.join(self.path, file), rest
+
+    # -- what the programs see
+    def set_env(self, name: str, value: str | None, *, system: bool = False, type_="REG_SZ"):
+        """Set (None: delete) a variable of the next programs, in HKCU\\Environment or,
+        system=True, in the system Environment key."""
+        self.set_value(SYSTEM_ENV if system else USER_ENV, name, type_, value)
+
+    def set_tmp(self, unix_dir=None, *, windows: str | None = None):
+        """TMP of the next programs: a Unix folder (as Z:\\...), a raw Windows string, or
+        neither: no TMP at all (removed from both keys; GetTempPath then uses TEMP)."""
+        if unix_dir is None and windows is None:
+            self.import_reg([f"[{_full_key(k)}]\n" + '"TMP"=-' for k in (USER_ENV, SYSTEM_ENV)])
+        else:
+            self.set_env("TMP", windows if windows is not None else win_path(unix_dir))
+
+    def register_open_command(self, ext: str, command: str):
+        """Let the shell's "open" of *ext (".asx") run `command`, a Windows command line with
+        %1 for the file, e.g. '"Z:\\\\x\\\\rec.exe" "%1"'.  A Unix program or #! script works
+        too: Wine starts it with the Windows arguments."""
+        progid = "winerun" + ext.replace(".", "_")
+        self.import_reg([f"[HKEY_CLASSES_ROOT\\{ext}]", _reg_line("", *_encode(1, progid)),
+                         f"[HKEY_CLASSES_ROOT\\{progid}\\shell\\open\\command]",
+                         _reg_line("", *_encode(1, command))])
+
+    def record_opens(self, ext: str, log):
+        """Let the shell's "open" of *ext append a JSON line to the Unix file `log`:
+        {"argv": [Windows arguments], "data": hex of the opened file at that time, or null}."""
+        script = os.path.join(self.scratch, f"open{ext.replace('.', '_')}.py")
+        with open(script, "w") as f:
+            f.write(_RECORDER.replace("PYTHON", sys.executable, 1).replace("LOG", repr(os.fspath(log))))
+        os.chmod(script, 0o755)
+        self.register_open_command(ext, f'"{win_path(script)}" "%1"')
+
+
+_RECORDER = r'''#!PYTHON
+import json, os, sys
+arg = (sys.argv + [""])[1]
+path = arg[2:].replace("\\", "/") if arg[:2].upper() == "Z:" else None
+data = open(path, "rb").read().hex() if path and os.path.isfile(path) else None
+with open(LOG, "a") as f:
+    f.write(json.dumps({"argv": sys.argv[1:], "data": data}) + "\n")
+'''
+
+
+# ---------------------------------------------------------------- prefix creation
+def _drop_socket_dir(prefix: str):
+    """Debian's Wine keeps the server socket in /tmp/wine-XXXXXX, named in PREFIX/wineserver."""
+    try:
+        with open(os.path.join(prefix, "wineserver")) as f:
+            name = f.read().strip()
+        if re.fullmatch(r"wine-\w+", name):
+            shutil.rmtree(os.path.join(tempfile.gettempdir(), name), ignore_errors=True)
+    except OSError:
+        pass
+
+
+def _boot(path: str, env: dict):
+    """`wineboot -i` into path; stop the server (the registry is then on disk)."""
+    run = dict(env=dict(env, WINEPREFIX=path), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+               stderr=subprocess.DEVNULL, timeout=300)
+    subprocess.run(["wine", "wineboot", "-i"], check=True, **run)
+    subprocess.run(["wineserver", "-k"], **run)
+    subprocess.run(["wineserver", "-w"], **run)
+    _drop_socket_dir(path)
+    for root, dirs, _ in os.walk(os.path.join(path, "drive_c", "users")):
+        for d in (os.path.join(root, d) for d in dirs if os.path.islink(os.path.join(root, d))):
+            os.unlink(d)  # a link to $HOME
+            os.mkdir(d)
+
+
+def _template(env: dict) -> str:
+    """The cached template prefix of this Wine, locale and user; built once, under a lock."""
+    ver = subprocess.run(["wine", "--version"], capture_output=True, text=True, env=env).stdout
+    inf = "/usr/share/wine/wine.inf"  # its time stamp decides whether Wine updates a prefix
+    stamp = f"{ver}|{os.path.exists(inf) and os.stat(inf).st_mtime_ns}|{LOCALE}|{os.getuid()}|1"
+    cache = os.environ.get("WINERUN_CACHE") or os.path.expanduser("~/.cache/winerun")
+    os.makedirs(cache, exist_ok=True)
+    tpl = os.path.join(cache, "prefix-" + hashlib.sha1(stamp.encode()).hexdigest()[:12])
+    with open(os.path.join(cache, "lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.isdir(tpl):
+            shutil.rmtree(tpl + ".new", ignore_errors=True)
+            _boot(tpl + ".new", env)
+            for root, _, files in os.walk(os.path.join(tpl + ".new", "drive_c", "windows", "system32")):
+                for f in files:
+                    os.chmod(os.path.join(root, f), 0o444)  # shared by all copies
+            os.rename(tpl + ".new", tpl)
+    return tpl
