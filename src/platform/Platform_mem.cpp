@@ -62,6 +62,7 @@ std::vector<std::string> SplitPath(const std::string& path) {
 struct MemoryPlatform::Node {
   std::string Name;
   std::string ShortName;
+  std::string ListedName;  // what a listing shows, when not Name
   std::uint32_t Attributes = 0;
   std::int64_t Size = 0;
   std::string Content;
@@ -175,6 +176,10 @@ void MemoryPlatform::SetShortName(const std::string& path, const std::string& sh
   Make(path, false)->ShortName = shortName;
 }
 
+void MemoryPlatform::SetListedName(const std::string& path, const std::string& listedName) {
+  Make(path, false)->ListedName = listedName;
+}
+
 void MemoryPlatform::DenyListing(const std::string& folder) { Find(folder)->ListingDenied = true; }
 void MemoryPlatform::Lock(const std::string& path) { Find(path)->Locked = true; }
 void MemoryPlatform::DenyCreate(const std::string& folder) { Find(folder)->CreateDenied = true; }
@@ -212,7 +217,9 @@ NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& d
     listing->Entries.push_back({win::kFileAttributeDirectory, "..", ""});
   }
   for (const Node* child : folder->Children) {
-    listing->Entries.push_back({child->Attributes, child->Name, child->ShortName});
+    listing->Entries.push_back({child->Attributes,
+                                child->ListedName.empty() ? child->Name : child->ListedName,
+                                child->ShortName});
   }
   if (listing->Entries.empty()) return Fail(kErrorFileNotFound);
   data = listing->Entries[0];

@@ -32,6 +32,10 @@ class MemoryPlatform final : public Platform {
   void AddFolderLink(const std::string& linkPath, const std::string& targetFolder);
   // The 8.3 name FindFirstFileA reports for the entry at `path`.
   void SetShortName(const std::string& path, const std::string& shortName);
+  // The name FindFirstFileA reports for the entry at `path`, when the ANSI
+  // code page cannot represent the real one ('e' for 'é'); it opens nothing.
+  // (A name added with '?' in it stands for itself listed that way.)
+  void SetListedName(const std::string& path, const std::string& listedName);
   // The folder's contents cannot be listed (no read permission).
   void DenyListing(const std::string& folder);
   // The file cannot be opened (another program holds it open for writing).

@@ -36,14 +36,17 @@ std::optional<FileIdentity> FolderIdentity(const std::string& dir) {
   return identity;
 }
 
-// The name to build a path with. A name the ANSI code page cannot represent
-// comes back with '?' in place of the characters it lacks (a character no
-// file name may hold), which opens nothing; its 8.3 name, when the volume
-// keeps one, reaches the same file.
-const std::string& PathName(const FindData& entry) {
-  const bool substituted = entry.FileName.find('?') != std::string::npos;
-  return substituted && !entry.AlternateFileName.empty() ? entry.AlternateFileName
-                                                         : entry.FileName;
+// Size of the file at `path`, or nothing when it cannot be opened for
+// reading (others may read it meanwhile, but not write it).
+std::optional<std::int64_t> ProbeFileSize(const std::string& path) {
+  Platform& platform = ThePlatform();
+  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
+                                                   win::kOpenExisting,
+                                                   win::kFileAttributeArchive));
+  if (!file.IsValid()) return std::nullopt;
+  std::uint32_t high = 0;
+  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
 }  // namespace
@@ -59,14 +62,7 @@ bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry) {
 }
 
 std::int64_t TQVVideoFilesEnumerator::GetFileSize64(const std::string& path) {
-  Platform& platform = ThePlatform();
-  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
-                                                   win::kOpenExisting,
-                                                   win::kFileAttributeArchive));
-  if (!file.IsValid()) return 0;
-  std::uint32_t high = 0;
-  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+  return ProbeFileSize(path).value_or(0);
 }
 
 void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
@@ -78,31 +74,45 @@ void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
   Walk(mask, ancestors);
 }
 
-void TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIdentity>& ancestors) {
+// Names the ANSI code page cannot represent come back from the listing
+// changed: '?' for the characters it lacks, or a look-alike ('é' as 'e').
+// Such a name opens nothing, or something else. The 8.3 name, when the volume
+// keeps one, reaches the entry itself; it is used only when the listed name
+// does not open, so every other path stays exactly as listed.
+bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIdentity>& ancestors) {
   const std::string dir = ExtractFilePath(mask);
   const std::optional<FileIdentity> identity = FolderIdentity(dir);
   if (identity) {
     // A link or junction back to a folder being walked above: entering it
     // would list the same files again and again, down to the path limit.
-    if (std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) return;
+    if (std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) return true;
     ancestors.push_back(*identity);
   }
 
   Platform& platform = ThePlatform();
   FindData entry;
   ScopedFindHandle listing(platform.FindFirstFileA(mask, entry));
-  if (listing.IsValid()) {
+  const bool listed = listing.IsValid();
+  if (listed) {
     do {
+      const std::string& shortName = entry.AlternateFileName;
       if (IsSubDirectory(entry)) {
-        Walk(dir + PathName(entry) + "\\*.*", ancestors);
+        if (!Walk(dir + entry.FileName + "\\*.*", ancestors) && !shortName.empty()) {
+          Walk(dir + shortName + "\\*.*", ancestors);
+        }
       } else if (IsVideoFile(entry)) {
-        std::string path = dir + PathName(entry);
-        const std::int64_t size = GetFileSize64(path);
-        AddFile(std::move(path), size);
+        std::string path = dir + entry.FileName;
+        std::optional<std::int64_t> size = ProbeFileSize(path);
+        if (!size && !shortName.empty()) {
+          std::string shortPath = dir + shortName;
+          if ((size = ProbeFileSize(shortPath))) path = std::move(shortPath);
+        }
+        AddFile(std::move(path), size.value_or(0));
       }
     } while (platform.FindNextFileA(listing.Get(), entry));
   }
   if (identity) ancestors.pop_back();
+  return listed;
 }
 
 // --- Ordering -------------------------------------------------------------

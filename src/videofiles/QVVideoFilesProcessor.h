@@ -79,7 +79,9 @@ class TQVVideoFilesEnumerator {
   static std::int64_t GetFileSize64(const std::string& path);
 
  private:
-  void Walk(const std::string& mask, std::vector<FileIdentity>& ancestors);
+  // Lists one folder and, depth first, those below it. Answers false when
+  // the folder cannot be listed.
+  bool Walk(const std::string& mask, std::vector<FileIdentity>& ancestors);
 
   TVideoFileList files_;
 };

@@ -144,6 +144,32 @@ TEST(FindFilesTest, UsesTheShortNameOfAnUnrepresentableName) {
   EXPECT_EQ(enumerator.Files()[1].Size, 0);
 }
 
+TEST(FindFilesTest, UsesTheShortNameOfALookAlikeName) {
+  MemoryPlatform platform;
+  // "Mixé" is listed as "Mixe" on a Windows-1251 system: that name opens nothing.
+  platform.AddFile("D:\\Caf\xE9\\Mix\xE9.avi", 40);
+  platform.SetListedName("D:\\Caf\xE9", "Cafe");
+  platform.SetShortName("D:\\Caf\xE9", "CAFE~1");
+  platform.SetListedName("D:\\Caf\xE9\\Mix\xE9.avi", "Mixe.avi");
+  platform.SetShortName("D:\\Caf\xE9\\Mix\xE9.avi", "MIXE~1.AVI");
+  // A name that opens keeps its long form, even when its file is busy.
+  platform.AddFile("D:\\Long name.avi", 50);
+  platform.SetShortName("D:\\Long name.avi", "LONGNA~1.AVI");
+  platform.AddFile("D:\\Busy film.avi", 60);
+  platform.SetShortName("D:\\Busy film.avi", "BUSYFI~1.AVI");
+  platform.Lock("D:\\Busy film.avi");
+  TQVVideoFilesEnumerator enumerator;
+  enumerator.FindFiles("D:\\*.*");
+  ASSERT_EQ(enumerator.Count(), 3);
+  EXPECT_EQ(enumerator.Files()[0].Path, "D:\\CAFE~1\\MIXE~1.AVI");
+  EXPECT_EQ(enumerator.Files()[0].Size, 40);
+  EXPECT_EQ(enumerator.Files()[1].Path, "D:\\Long name.avi");
+  EXPECT_EQ(enumerator.Files()[1].Size, 50);
+  EXPECT_EQ(enumerator.Files()[2].Path, "D:\\Busy film.avi");
+  EXPECT_EQ(enumerator.Files()[2].Size, 0);
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
 TEST(FindFilesTest, TestsTheExtensionOnTheLongName) {
   MemoryPlatform platform;
   // The 8.3 name cuts ".divx" to ".DIV"; the long name still tells a video.
