@@ -1,0 +1,115 @@
+"""What the end-to-end tests of Reelstart.exe share: a fresh Wine prefix for each
+test class, real folder trees of films made by the test, runs of the real exe, and
+the playlist bytes read back.
+
+Environment: REELSTART_EXE (default build/win32/Reelstart.exe), E2E_WORK (default
+build/e2e), the folder the trees, prefixes and playlists are made in.
+"""
+from __future__ import annotations
+
+import json
+import os
+import pathlib
+import shutil
+import unittest
+
+import winerun as w
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+EXE = pathlib.Path(os.environ.get("REELSTART_EXE") or ROOT / "build" / "win32" / "Reelstart.exe")
+WORK = pathlib.Path(os.environ.get("E2E_WORK") or ROOT / "build" / "e2e")
+
+KEY = r"Software\Velkor Programs\Reelstart\2.2.0"
+HEADER = ('<ASX Version="3.0">\r\n'
+          "<Author>Автор программы:  Издатель: Velkor Programs</Author>\r\n"
+          "<Copyright>Авторские права: Copyright © 2007 Velkor Programs</Copyright>\r\n"
+          "<Title>Фильмы</Title>\r\n")
+FOOTER = "</ASX>\r\n"
+
+
+def entry(path: str, title: str) -> str:
+    """The four playlist lines of one film."""
+    return f'\t<Entry>\r\n\t\t<Ref href="{path}"/>\r\n\t\t<Title>{title}</Title>\r\n\t</Entry>\r\n'
+
+
+def playlist_text(*entries: tuple[str, str]) -> bytes:
+    """The whole playlist for (path, title) pairs, as the bytes the program writes."""
+    text = HEADER + "".join(entry(p, t) for p, t in entries) + FOOTER
+    return text.encode("cp1251")
+
+
+class ReelstartTest(unittest.TestCase):
+    """One fresh prefix per class; each test gets its own folder with films/ and tmp/,
+    and TMP pointing at tmp/."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not EXE.is_file():
+            raise AssertionError(f"{EXE} is not built: cmake --build --preset win32")
+        cls.work = WORK / cls.__module__ / cls.__name__
+        shutil.rmtree(cls.work, ignore_errors=True)
+        cls.work.mkdir(parents=True)
+        cls.prefix = w.WinePrefix(str(cls.work / "prefix"))
+        cls.prefix.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.close(remove=True)
+
+    def setUp(self):
+        self.root = self.work / self._testMethodName
+        self.films = self.root / "films"
+        self.tmp = self.root / "tmp"
+        self.films.mkdir(parents=True)
+        self.tmp.mkdir()
+        self.prefix.set_tmp(self.tmp)
+
+    # -- the tree
+    def film(self, relative: str, size: int = 1) -> pathlib.Path:
+        """A file of `size` bytes under films/ (sparse: large sizes cost no disk)."""
+        path = self.films / relative
+        path.parent.mkdir(parents=True, exist_ok=True)
+        with open(path, "wb") as f:
+            f.truncate(size)
+        return path
+
+    def install(self, name: str = "start.exe") -> pathlib.Path:
+        """The program, copied to the root of films/ under `name`."""
+        exe = self.films / name
+        shutil.copyfile(EXE, exe)
+        return exe
+
+    def win(self, path) -> str:
+        return w.win_path(path)
+
+    # -- a run
+    def run_exe(self, args=(), *, exe=None, relay=(), cwd=None) -> w.RunResult:
+        exe = exe or self.films / "start.exe"
+        if not exe.exists():
+            self.install(exe.name)
+        return self.prefix.run(str(exe), args, relay=relay, cwd=str(cwd or self.root))
+
+    def playlist(self, name: str = "start.asx") -> bytes | None:
+        path = self.tmp / name
+        return path.read_bytes() if path.exists() else None
+
+    def titles(self, name: str = "start.asx") -> list[str]:
+        """The entry titles of the playlist, in order."""
+        text = w.decode_ansi(self.playlist(name))
+        return [line[len("\t\t<Title>"):-len("</Title>")]
+                for line in text.split("\r\n") if line.startswith("\t\t<Title>")]
+
+    def opens(self) -> list[dict]:
+        """Make the shell's "open" of .asx files record what it was given; returns the
+        list the records of the next runs land in (read it after the run)."""
+        log = self.root / "opens.jsonl"
+        self.prefix.record_opens(".asx", str(log))
+        records: list[dict] = []
+
+        def read():
+            records.clear()
+            if log.exists():
+                records.extend(json.loads(line) for line in log.read_text().splitlines())
+            return records
+        self.read_opens = read
+        return records

@@ -1,0 +1,142 @@
+"""Scan and play: the real Reelstart.exe under Wine walks real folder trees, writes
+the playlist into TMP byte for byte, has the shell open it, and reports errors."""
+import os
+import re
+import unittest
+
+import winerun as w
+from reelstart import KEY, ReelstartTest, playlist_text
+
+GIB = 1 << 30
+
+
+class ScanAndPlay(ReelstartTest):
+
+    def test_playlist_of_a_nested_tree_byte_for_byte(self):
+        self.film("Film 1.avi", 700_000_000)
+        self.film("Extra/Clip.wmv", 20_000_000)
+        self.film(".hidden/Trailer.MPEG", 5_000_000)     # hidden dot folder, upper case
+        self.film("clips.avi/inner.mpg", 1_000)          # a folder named like a film
+        self.film("Сериал/Серия 1.mpg", 350_000_000)
+        self.film("Big.wmv", 5 * GIB)                     # more than 4 GiB, sparse
+        for other in ("readme.txt", "film.avi.tmp", "film.mkv", "film"):
+            self.film(other, 900_000_000)
+        records = self.opens()
+
+        result = self.run_exe(relay=["shell32.ShellExecuteA", "user32.MessageBoxA"])
+
+        self.assertEqual(result.code, 0)
+        root = self.win(self.films)
+        self.assertEqual(self.playlist(), playlist_text(
+            (rf"{root}\Big.wmv", "Big"),
+            (rf"{root}\Film 1.avi", "Film 1"),
+            (rf"{root}\Сериал\Серия 1.mpg", "Серия 1"),
+            (rf"{root}\Extra\Clip.wmv", "Clip"),
+            (rf"{root}\.hidden\Trailer.MPEG", "Trailer"),
+            (rf"{root}\clips.avi\inner.mpg", "inner")))
+        playlist = self.win(self.tmp / "start.asx")
+        self.assertEqual([c.args for c in result.called("ShellExecuteA")],
+                         [[0, "open", playlist, 0, 0, 1]])
+        self.assertEqual(result.called("MessageBoxA"), [])
+        # The associated player got the playlist, already complete.
+        self.assertEqual(len(self.read_opens()), 1)
+        self.assertEqual(records[0]["argv"], [playlist])
+        self.assertEqual(bytes.fromhex(records[0]["data"]), self.playlist())
+
+    def test_second_run_overwrites_the_playlist(self):
+        self.film("a.avi", 10)
+        self.assertEqual(self.run_exe().code, 0)
+        self.film("b.avi", 20)
+        self.assertEqual(self.run_exe().code, 0)
+        self.assertEqual(self.titles(), ["b", "a"])
+
+    def test_playlist_is_named_after_the_executable(self):
+        self.film("a.avi")
+        self.install("film.cd.exe")
+        self.assertEqual(self.run_exe(exe=self.films / "film.cd.exe").code, 0)
+        self.assertIsNotNone(self.playlist("film.cd.asx"))
+
+    def test_searches_the_executables_folder_not_the_current_one(self):
+        self.film("mine.avi")
+        elsewhere = self.root / "elsewhere"
+        elsewhere.mkdir()
+        (elsewhere / "theirs.avi").write_bytes(b"x")
+        self.assertEqual(self.run_exe(cwd=elsewhere).code, 0)
+        self.assertEqual(self.titles(), ["mine"])
+
+    def test_no_video_files_no_playlist_no_message(self):
+        self.film("readme.txt", 100)
+        result = self.run_exe(relay=["shell32.ShellExecuteA", "user32.MessageBoxA"])
+        self.assertEqual(result.code, 0)
+        self.assertIsNone(self.playlist())
+        self.assertEqual(result.calls, [])
+
+    def test_folder_links(self):
+        self.film("a.avi", 1)
+        self.film("Sub/b.avi", 2)
+        outside = self.root / "outside"
+        (outside).mkdir()
+        (outside / "c.avi").write_bytes(b"ccc")
+        os.symlink(self.films, self.films / "Sub" / "loop")      # back to an ancestor
+        os.symlink(self.films / "Sub", self.films / "Sub" / "self")
+        os.symlink(outside, self.films / "Link1")                 # one folder, two links
+        os.symlink(outside, self.films / "Link2")
+        os.symlink(self.root / "gone", self.films / "dangling")   # leads nowhere
+        result = self.run_exe()
+        self.assertEqual(result.code, 0)
+        self.assertEqual(sorted(self.titles()), ["a", "b", "c", "c"])
+
+    def test_names_the_code_page_cannot_show_are_reached_by_their_short_names(self):
+        # Listed as "??/??.avi" and "Mixe.wmv": neither name opens; the 8.3 ones do.
+        for name, letter, size in (("日本/映画.avi", b"J", 3000), ("Mixé.wmv", b"M", 2000),
+                                   ("Фильм.avi", b"F", 1000)):
+            self.film(name).write_bytes(letter * size)
+        self.assertEqual(self.run_exe().code, 0)
+        text = w.decode_ansi(self.playlist())
+        refs = re.findall(r'<Ref href="([^"]*)"/>', text)
+        self.assertNotIn("?", text)
+        self.assertEqual(refs[2], self.win(self.films / "Фильм.avi"))
+        # Each path opens, in Windows, the film it stands for (largest first).
+        contents = [self.prefix.wine("cmd.exe", "/c", "type", ref).stdout for ref in refs]
+        self.assertEqual(contents, [b"J" * 3000, b"M" * 2000, b"F" * 1000])
+
+    def test_tmp_with_trailing_backslash_is_used_as_set(self):
+        self.film("a.avi")
+        self.prefix.set_tmp(windows=self.win(self.tmp) + "\\")
+        result = self.run_exe(relay=["shell32.ShellExecuteA"])
+        self.assertEqual(result.code, 0)
+        self.assertIsNotNone(self.playlist())
+        self.assertEqual(result.called("ShellExecuteA")[0].args[2],
+                         self.win(self.tmp) + "\\\\start.asx")
+
+    def test_unset_tmp_uses_the_systems_temporary_folder(self):
+        self.film("a.avi")
+        self.prefix.set_tmp()
+        result = self.run_exe(relay=["shell32.ShellExecuteA"])
+        self.assertEqual(result.code, 0)
+        path = result.called("ShellExecuteA")[0].args[2]
+        self.assertRegex(path, r"^C:\\users\\[^\\]+\\Temp\\start\.asx$")
+        self.assertTrue(os.path.isfile(w.unix_path(path, self.prefix.path)))
+
+    def test_missing_tmp_folder_is_reported(self):
+        self.film("a.avi")
+        missing = self.win(self.root / "no such folder")
+        self.prefix.set_tmp(windows=missing)
+        for root in ("HKLM", "HKCU"):
+            self.prefix.delete_key(f"{root}\\{KEY}")
+        result = self.run_exe(relay=["user32.MessageBoxA", "shell32.ShellExecuteA"])
+        self.assertEqual(result.code, 1)
+        self.assertEqual(result.called("ShellExecuteA"), [])
+        [box] = result.called("MessageBoxA")
+        owner, text, caption, flags = box.args
+        self.assertEqual((owner, caption, flags), (0, "Application Error", 0x2010))
+        self.assertRegex(text, r"^Exception EFCreateError in module start\.exe at [0-9A-F]{8}\.\r\n"
+                               r'Cannot create file "' + re.escape(missing + r"\start.asx")
+                               + r'"\. [^\r\n]*[^.\r\n ]\.\r\n$')
+        # Nothing after the failed step ran: no statistics either.
+        for root in ("HKLM", "HKCU"):
+            self.assertIsNone(self.prefix.read_key(f"{root}\\{KEY}"))
+
+
+if __name__ == "__main__":
+    unittest.main()
