@@ -1,5 +1,6 @@
 #include "common/Errors.h"
 
+#include <exception>
 #include <new>
 
 #include "common/Paths.h"
@@ -52,6 +53,10 @@ int RunWithErrorReport(void (*body)()) {
     ShowException(error);
   } catch (const std::bad_alloc&) {
     ShowException(EOutOfMemory("Out of memory"));
+  } catch (const std::exception& error) {
+    // The runtime's own failures (a string past its maximum length) end in
+    // the same report rather than in a silent abort.
+    ShowException(Exception("Exception", error.what()));
   }
   return 1;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <stdexcept>
 
 #include "platform/Platform_mem.h"
 
@@ -75,6 +76,15 @@ TEST(RunWithErrorReportTest, OutOfMemoryIsReported) {
   ASSERT_EQ(platform.MessageBoxes.size(), 1u);
   EXPECT_EQ(platform.MessageBoxes[0].Text,
             "Exception EOutOfMemory in module Reelstart.exe at 00000000.\r\nOut of memory.\r\n");
+}
+
+TEST(RunWithErrorReportTest, RuntimeFailuresAreReportedToo) {
+  MemoryPlatform platform;
+  EXPECT_EQ(RunWithErrorReport([] { throw std::length_error("basic_string::_M_create"); }), 1);
+  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+  EXPECT_EQ(platform.MessageBoxes[0].Text,
+            "Exception Exception in module Reelstart.exe at 00000000.\r\n"
+            "basic_string::_M_create.\r\n");
 }
 
 }  // namespace
