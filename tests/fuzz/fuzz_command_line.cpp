@@ -64,7 +64,8 @@ void CheckSwitches(const std::string& line) {
   platform.CommandLine = line;
   const std::vector<std::string> arguments = SplitCommandLine(line);
 
-  // Every argument led by '-' or '/' is found by its own name.
+  // Every argument led by '-' or '/' is found by its own name (the first
+  // few: each look-up splits the whole line again).
   for (std::size_t i = 1; i < arguments.size() && i <= 8; ++i) {
     const std::string& argument = arguments[i];
     if (argument[0] == '-' || argument[0] == '/') {
@@ -75,9 +76,10 @@ void CheckSwitches(const std::string& line) {
   const bool quotesClosed = std::count(line.begin(), line.end(), '"') % 2 == 0;
   for (const std::string_view name : {"?", "help", "name", "size", "no", "asc", "desc"}) {
     if (FindSwitch(name)) {
-      const bool typed = std::any_of(arguments.begin() + 1, arguments.end(), [&](const std::string& a) {
-        return a.size() == name.size() + 1 && (a[0] == '-' || a[0] == '/');
-      });
+      const bool typed =
+          std::any_of(arguments.begin() + 1, arguments.end(), [&](const std::string& a) {
+            return a.size() == name.size() + 1 && (a[0] == '-' || a[0] == '/');
+          });
       FUZZ_CHECK(typed);
     } else if (quotesClosed && line.find('\0') == std::string::npos) {
       // A switch typed after any line whose quotes are closed is seen ("x"

@@ -2,6 +2,7 @@
 // arguments (as many as the help message takes), checked against a second
 // reading of the placeholder grammar.
 // The input is the format, then each argument after a zero byte.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
