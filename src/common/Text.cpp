@@ -13,13 +13,19 @@ constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<ch
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads the digits at `pos` as a number; false when there are none.
+// No width, index or precision is larger. A placeholder with a larger one is
+// malformed: reading only part of its digits would take the rest for another
+// number ("%1234567890123s" for a width of 123).
+constexpr std::size_t kLargestNumber = 999999999;
+
+// Reads all the digits at `pos` as a number, kLargestNumber + 1 for any larger
+// one; false when there are none.
 bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& number) {
   const std::size_t start = pos;
   number = 0;
   while (pos < text.size() && IsDigit(text[pos])) {
-    if (number > 100000000) return false;  // no width or index is that large
-    number = number * 10 + static_cast<std::size_t>(text[pos++] - '0');
+    const auto digit = static_cast<std::size_t>(text[pos++] - '0');
+    number = number > kLargestNumber / 10 ? kLargestNumber + 1 : number * 10 + digit;
   }
   return pos > start;
 }
@@ -118,9 +124,10 @@ std::string Format(std::string_view format, std::initializer_list<std::string_vi
     }
     if (pos < format.size() && format[pos] == '.') {
       ++pos;
-      valid = ReadNumber(format, pos, precision);
+      valid = ReadNumber(format, pos, precision) && precision <= kLargestNumber;
     }
-    if (!valid || pos >= format.size() || AsciiLower(format[pos]) != 's') {
+    if (!valid || index > kLargestNumber || width > kLargestNumber || pos >= format.size() ||
+        AsciiLower(format[pos]) != 's') {
       Raise<EConvertError>(
           Format("Format '%s' invalid or incompatible with argument", {format}));
     }

@@ -47,6 +47,7 @@ TEST(FormatTest, FillsPlaceholders) {
       {"100%% %s", "100% ab"},
       {"[%3s][%-3s][%.1s]", "[ ab][c  ][d]"},
       {"[%0:-4.1s]", "[a   ]"},
+      {"[%0000000000003s][%.999999999s]", "[ ab][c]"},  // leading zeros add no size
       {"%S", "ab"},
       {"no placeholders", "no placeholders"},
       {"", ""},
@@ -66,6 +67,12 @@ TEST(FormatTest, RejectsBadPlaceholders) {
       {"%1:", "Format '%1:' invalid or incompatible with argument"},
       {"%.s", "Format '%.s' invalid or incompatible with argument"},
       {"%x:s", "Format '%x:s' invalid or incompatible with argument"},
+      // A number too large for a width, index or precision is not read in part.
+      {"%1234567890123s", "Format '%1234567890123s' invalid or incompatible with argument"},
+      {"%1000000000:s", "Format '%1000000000:s' invalid or incompatible with argument"},
+      {"%-1000000000s", "Format '%-1000000000s' invalid or incompatible with argument"},
+      {"%.99999999999s", "Format '%.99999999999s' invalid or incompatible with argument"},
+      {"%999999999:s", "No argument for format '%999999999:s'"},
       {"%2:s", "No argument for format '%2:s'"},
       {"%s %s %s", "No argument for format '%s %s %s'"},
   };

@@ -1,0 +1,15 @@
+// Properties the fuzz targets check besides the sanitizers: a failed one
+// aborts, so libFuzzer keeps the input as a crash.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                      \
+  do {                                                                             \
+    if (!(condition)) {                                                            \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__,     \
+                   #condition);                                                    \
+      std::abort();                                                                \
+    }                                                                              \
+  } while (false)
