@@ -57,6 +57,35 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
+// The names of `path` as Windows reads a path before it looks anything up:
+// "." and ".." fold away; a name with more after it (a '\' at least) loses
+// one trailing dot, the last name all its trailing dots and spaces, so
+// "D:\a\.. " is "D:\a" while "D:\a\.. \" is the folder ".. " inside it.
+// Nothing when the path names what no entry can bear: "D:\...\" reads as
+// "D:\..\" with a literal "..".
+std::optional<std::vector<std::string>> ReadPath(const std::string& path) {
+  const std::vector<std::string> parts = SplitPath(path);
+  if (parts.empty()) return std::vector<std::string>{};
+  const bool endsInSeparator = path.back() == '\\';
+  std::vector<std::string> names{parts[0]};  // the drive
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    std::string name = parts[i];
+    if (name == "." || name == "..") {
+      if (name == ".." && names.size() > 1) names.pop_back();
+      continue;
+    }
+    if (i + 1 == parts.size() && !endsInSeparator) {
+      while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+      if (name.empty()) continue;
+    } else if (name.back() == '.') {
+      name.pop_back();
+      if (name == "." || name == "..") return std::nullopt;
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
 }  // namespace
 
 struct MemoryPlatform::Node {
@@ -89,8 +118,9 @@ MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
 MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
-  const std::vector<std::string> parts = SplitPath(path);
-  if (parts.empty()) return nullptr;
+  const std::optional<std::vector<std::string>> names = ReadPath(path);
+  if (!names || names->empty()) return nullptr;
+  const std::vector<std::string>& parts = *names;
   std::string drive = parts[0];
   std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
     return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
@@ -208,7 +238,7 @@ NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& d
   Listings.push_back(mask);
   const std::size_t slash = mask.rfind('\\');
   if (slash == std::string::npos || mask.substr(slash + 1) != "*.*") return Fail(kErrorFileNotFound);
-  Node* folder = Find(mask.substr(0, slash));
+  Node* folder = Find(mask.substr(0, slash + 1));
   if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
   if (folder->ListingDenied) return Fail(kErrorAccessDenied);
   auto listing = std::make_unique<Open>();
@@ -248,7 +278,7 @@ NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint3
   Node* node = Find(fileName);
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');
-    Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash));
+    Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash + 1));
     if (parent == nullptr || !parent->IsFolder()) return Fail(kErrorPathNotFound);
     if (parent->CreateDenied) return Fail(kErrorAccessDenied);
     if (node != nullptr) {

@@ -23,7 +23,9 @@ class MemoryPlatform final : public Platform {
 
   // --- The folder tree (paths such as "D:\Films\a.avi"; drives are made on
   // first use; missing parent folders are made too). Entries are listed in
-  // the order they were added.
+  // the order they were added. AddFolder, AddFile, SetShortName and
+  // SetListedName take names exactly as given; every lookup reads its path as
+  // Windows does ("D:\a.\b" is "D:\a\b").
   void AddFolder(const std::string& path, std::uint32_t attributes = win::kFileAttributeDirectory);
   void AddFile(const std::string& path, std::int64_t size,
                std::uint32_t attributes = win::kFileAttributeArchive);
