@@ -237,7 +237,27 @@ NativeHandle MemoryPlatform::Fail(std::uint32_t error) {
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
   Listings.push_back(mask);
   const std::size_t slash = mask.rfind('\\');
-  if (slash == std::string::npos || mask.substr(slash + 1) != "*.*") return Fail(kErrorFileNotFound);
+  if (slash == std::string::npos) return Fail(kErrorFileNotFound);
+  const std::string pattern = mask.substr(slash + 1);
+  if (pattern.find_first_of("*?<>\"") == std::string::npos) {
+    // A name, not a pattern: the one entry it finds. A name of dots and
+    // spaces only is read away entirely, leaving the folder, which a search
+    // does not find.
+    const Node* found = Find(mask);
+    if (found == nullptr || pattern.find_last_not_of(". ") == std::string::npos) {
+      return Fail(kErrorFileNotFound);
+    }
+    auto listing = std::make_unique<Open>();
+    listing->Entries.push_back(
+        {found->Attributes, found->ListedName.empty() ? found->Name : found->ListedName,
+         found->ShortName});
+    data = listing->Entries[0];
+    listing->Next = 1;
+    const NativeHandle handle = nextHandle_ += 4;
+    handles_[handle] = std::move(listing);
+    return handle;
+  }
+  if (pattern != "*.*") return Fail(kErrorFileNotFound);
   Node* folder = Find(mask.substr(0, slash + 1));
   if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
   if (folder->ListingDenied) return Fail(kErrorAccessDenied);
@@ -275,6 +295,7 @@ NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint3
                                          std::uint32_t /*shareMode*/,
                                          std::uint32_t creationDisposition,
                                          std::uint32_t flagsAndAttributes) {
+  Opens.push_back(fileName);
   Node* node = Find(fileName);
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');

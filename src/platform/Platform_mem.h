@@ -119,6 +119,7 @@ class MemoryPlatform final : public Platform {
   std::vector<ShellRequest> ShellRequests;
   std::vector<std::string> EnvironmentReads;
   std::vector<std::string> Listings;  // masks given to FindFirstFileA
+  std::vector<std::string> Opens;     // paths given to CreateFileA
   std::vector<MessageBoxCall> MessageBoxes;
 
   // --- Platform ------------------------------------------------------------

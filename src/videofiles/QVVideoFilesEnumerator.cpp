@@ -74,6 +74,24 @@ void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
   Walk(mask, ancestors);
 }
 
+namespace {
+
+// Whether the listed name of `entry`, looked up on its own at `path`, finds
+// that entry: 8.3 names are unique within a folder, so the one found tells.
+// Cheap where opening by an 8.3 name is not: Wine, for one, hashes every
+// name of the folder to find it.
+bool FindsItself(const std::string& path, const FindData& entry) {
+  // Wildcards to FindFirstFileA, which match the entry whether its name
+  // opens or not: '?' stands in for what the code page lacks, and names that
+  // Windows forbids come from other systems' discs and shares.
+  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
+  FindData found;
+  const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
+  return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
+}
+
+}  // namespace
+
 // Names the ANSI code page cannot represent come back from the listing
 // changed: '?' for the characters it lacks, or a look-alike ('é' as 'e');
 // and Windows drops a folder's trailing dot when it reads a path. Such a name
@@ -83,7 +101,7 @@ void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
 // path stays exactly as listed.
 std::string TQVVideoFilesEnumerator::EntryPath(const std::string& dir, const FindData& entry) {
   std::string path = dir + entry.FileName;
-  if (entry.AlternateFileName.empty()) return path;
+  if (entry.AlternateFileName.empty() || FindsItself(path, entry)) return path;
   std::string shortPath = dir + entry.AlternateFileName;
   // A folder is tried as the walk goes on to use it, with '\' after it: at
   // the end of a path Windows drops all trailing spaces and dots, which would

@@ -200,6 +200,20 @@ TEST(FindFilesTest, UsesTheShortNameWhenTheListedNameReachesANeighbour) {
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
+TEST(FindFilesTest, OpensByThe8Dot3NameOnlyWhenTheListedNameFails) {
+  MemoryPlatform platform;
+  // Opening by an 8.3 name can mean a search of the whole folder (Wine hashes
+  // every name): the listed name that finds its own entry is enough.
+  platform.AddFile("D:\\Sub folder\\Long name.avi", 1);
+  platform.SetShortName("D:\\Sub folder", "SUBFOL~1");
+  platform.SetShortName("D:\\Sub folder\\Long name.avi", "LONGNA~1.AVI");
+  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\Sub folder\\Long name.avi"});
+  for (const std::string& path : platform.Opens) {
+    EXPECT_EQ(path.find('~'), std::string::npos) << path;
+  }
+  EXPECT_FALSE(platform.Opens.empty());
+}
+
 TEST(FindFilesTest, ReachesFoldersWhoseNamesEndInDotsOrSpaces) {
   MemoryPlatform platform;
   // Windows reads "Trail.\" as "Trail\", the folder beside it; "Dir \" and
