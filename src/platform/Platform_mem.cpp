@@ -57,6 +57,35 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
+// The names of `path` as Windows reads a path before it looks anything up:
+// "." and ".." fold away; a name with more after it (a '\' at least) loses
+// one trailing dot, the last name all its trailing dots and spaces, so
+// "D:\a\.. " is "D:\a" while "D:\a\.. \" is the folder ".. " inside it.
+// Nothing when the path names what no entry can bear: "D:\...\" reads as
+// "D:\..\" with a literal "..".
+std::optional<std::vector<std::string>> ReadPath(const std::string& path) {
+  const std::vector<std::string> parts = SplitPath(path);
+  if (parts.empty()) return std::vector<std::string>{};
+  const bool endsInSeparator = path.back() == '\\';
+  std::vector<std::string> names{parts[0]};  // the drive
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    std::string name = parts[i];
+    if (name == "." || name == "..") {
+      if (name == ".." && names.size() > 1) names.pop_back();
+      continue;
+    }
+    if (i + 1 == parts.size() && !endsInSeparator) {
+      while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+      if (name.empty()) continue;
+    } else if (name.back() == '.') {
+      name.pop_back();
+      if (name == "." || name == "..") return std::nullopt;
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
 }  // namespace
 
 struct MemoryPlatform::Node {
@@ -89,8 +118,9 @@ MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
 MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
-  const std::vector<std::string> parts = SplitPath(path);
-  if (parts.empty()) return nullptr;
+  const std::optional<std::vector<std::string>> names = ReadPath(path);
+  if (!names || names->empty()) return nullptr;
+  const std::vector<std::string>& parts = *names;
   std::string drive = parts[0];
   std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
     return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
@@ -207,8 +237,28 @@ NativeHandle MemoryPlatform::Fail(std::uint32_t error) {
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
   Listings.push_back(mask);
   const std::size_t slash = mask.rfind('\\');
-  if (slash == std::string::npos || mask.substr(slash + 1) != "*.*") return Fail(kErrorFileNotFound);
-  Node* folder = Find(mask.substr(0, slash));
+  if (slash == std::string::npos) return Fail(kErrorFileNotFound);
+  const std::string pattern = mask.substr(slash + 1);
+  if (pattern.find_first_of("*?<>\"") == std::string::npos) {
+    // A name, not a pattern: the one entry it finds. A name of dots and
+    // spaces only is read away entirely, leaving the folder, which a search
+    // does not find.
+    const Node* found = Find(mask);
+    if (found == nullptr || pattern.find_last_not_of(". ") == std::string::npos) {
+      return Fail(kErrorFileNotFound);
+    }
+    auto listing = std::make_unique<Open>();
+    listing->Entries.push_back(
+        {found->Attributes, found->ListedName.empty() ? found->Name : found->ListedName,
+         found->ShortName});
+    data = listing->Entries[0];
+    listing->Next = 1;
+    const NativeHandle handle = nextHandle_ += 4;
+    handles_[handle] = std::move(listing);
+    return handle;
+  }
+  if (pattern != "*.*") return Fail(kErrorFileNotFound);
+  Node* folder = Find(mask.substr(0, slash + 1));
   if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
   if (folder->ListingDenied) return Fail(kErrorAccessDenied);
   auto listing = std::make_unique<Open>();
@@ -245,10 +295,11 @@ NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint3
                                          std::uint32_t /*shareMode*/,
                                          std::uint32_t creationDisposition,
                                          std::uint32_t flagsAndAttributes) {
+  Opens.push_back(fileName);
   Node* node = Find(fileName);
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');
-    Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash));
+    Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash + 1));
     if (parent == nullptr || !parent->IsFolder()) return Fail(kErrorPathNotFound);
     if (parent->CreateDenied) return Fail(kErrorAccessDenied);
     if (node != nullptr) {
@@ -286,7 +337,7 @@ std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& file
 
 bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
   identity.VolumeSerialNumber = 0x1234ABCD;
-  identity.FileIndex = handles_.at(file)->Target->Index;
+  identity.FileIndex = NoFileIndex ? 0 : handles_.at(file)->Target->Index;
   return true;
 }
 

@@ -23,7 +23,9 @@ class MemoryPlatform final : public Platform {
 
   // --- The folder tree (paths such as "D:\Films\a.avi"; drives are made on
   // first use; missing parent folders are made too). Entries are listed in
-  // the order they were added.
+  // the order they were added. AddFolder, AddFile, SetShortName and
+  // SetListedName take names exactly as given; every lookup reads its path as
+  // Windows does ("D:\a.\b" is "D:\a\b").
   void AddFolder(const std::string& path, std::uint32_t attributes = win::kFileAttributeDirectory);
   void AddFile(const std::string& path, std::int64_t size,
                std::uint32_t attributes = win::kFileAttributeArchive);
@@ -51,6 +53,9 @@ class MemoryPlatform final : public Platform {
   // --- Faults ----------------------------------------------------------------
   // WriteFile writes at most this many bytes per call.
   std::uint32_t WriteLimit = 0xFFFFFFFFu;
+  // GetFileInformationByHandle answers file index 0 for everything, as some
+  // network redirectors do.
+  bool NoFileIndex = false;
 
   // --- Process and locale ----------------------------------------------------
   std::string CommandLine = "Reelstart.exe";
@@ -117,6 +122,7 @@ class MemoryPlatform final : public Platform {
   std::vector<ShellRequest> ShellRequests;
   std::vector<std::string> EnvironmentReads;
   std::vector<std::string> Listings;  // masks given to FindFirstFileA
+  std::vector<std::string> Opens;     // paths given to CreateFileA
   std::vector<MessageBoxCall> MessageBoxes;
 
   // --- Platform ------------------------------------------------------------

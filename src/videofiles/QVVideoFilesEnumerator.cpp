@@ -20,17 +20,20 @@ constexpr std::array<std::string_view, 12> kVideoFileExts = {
     ".mpa", ".mpe",  ".mpg",    ".mpv2", ".mp2v", ".wmv",
 };
 
-// Identity of the folder `dir` (a path ending in '\'), or nothing when the
-// folder cannot be opened. FILE_FLAG_BACKUP_SEMANTICS is what lets
-// CreateFileA open a folder at all; asking for no access rights lets it open
-// folders whose contents may not be read.
-std::optional<FileIdentity> FolderIdentity(const std::string& dir) {
+// Identity of the file or folder at `path`, or nothing when it cannot be
+// opened. FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFileA open a folder
+// at all; asking for no access rights lets it open folders whose contents
+// may not be read, and files another program holds open for writing.
+std::optional<FileIdentity> EntryIdentity(const std::string& path) {
   Platform& platform = ThePlatform();
-  const ScopedFileHandle folder(platform.CreateFileA(
-      dir, 0, win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete,
+  const ScopedFileHandle entry(platform.CreateFileA(
+      path, 0, win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete,
       win::kOpenExisting, win::kFileFlagBackupSemantics));
   FileIdentity identity;
-  if (!folder.IsValid() || !platform.GetFileInformationByHandle(folder.Get(), identity)) {
+  // Some network redirectors answer file index 0 for everything: such an
+  // answer tells nothing, and would make every folder look like its parent.
+  if (!entry.IsValid() || !platform.GetFileInformationByHandle(entry.Get(), identity) ||
+      identity.FileIndex == 0) {
     return std::nullopt;
   }
   return identity;
@@ -74,14 +77,47 @@ void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
   Walk(mask, ancestors);
 }
 
+namespace {
+
+// Whether the listed name of `entry`, looked up on its own at `path`, finds
+// that entry: 8.3 names are unique within a folder, so the one found tells.
+// Cheap where opening by an 8.3 name is not: Wine, for one, hashes every
+// name of the folder to find it.
+bool FindsItself(const std::string& path, const FindData& entry) {
+  // Wildcards to FindFirstFileA, which match the entry whether its name
+  // opens or not: '?' stands in for what the code page lacks, and names that
+  // Windows forbids come from other systems' discs and shares.
+  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
+  FindData found;
+  const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
+  return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
+}
+
+}  // namespace
+
 // Names the ANSI code page cannot represent come back from the listing
-// changed: '?' for the characters it lacks, or a look-alike ('é' as 'e').
-// Such a name opens nothing, or something else. The 8.3 name, when the volume
-// keeps one, reaches the entry itself; it is used only when the listed name
-// does not open, so every other path stays exactly as listed.
+// changed: '?' for the characters it lacks, or a look-alike ('é' as 'e');
+// and Windows drops a folder's trailing dot when it reads a path. Such a name
+// opens nothing, or a neighbour that bears it ("Cafe" beside "Café"). The 8.3
+// name, when the volume keeps one, reaches the entry itself: it is used
+// whenever the listed name does not reach that same entry, so every other
+// path stays exactly as listed.
+std::string TQVVideoFilesEnumerator::EntryPath(const std::string& dir, const FindData& entry) {
+  std::string path = dir + entry.FileName;
+  if (entry.AlternateFileName.empty() || FindsItself(path, entry)) return path;
+  std::string shortPath = dir + entry.AlternateFileName;
+  // A folder is tried as the walk goes on to use it, with '\' after it: at
+  // the end of a path Windows drops all trailing spaces and dots, which would
+  // make "Dir " the neighbour "Dir" and ".. " the folder being listed.
+  const std::string tail = IsSubDirectory(entry) ? "\\" : "";
+  const std::optional<FileIdentity> itself = EntryIdentity(shortPath + tail);
+  if (itself && EntryIdentity(path + tail) != itself) return shortPath;
+  return path;
+}
+
 bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIdentity>& ancestors) {
   const std::string dir = ExtractFilePath(mask);
-  const std::optional<FileIdentity> identity = FolderIdentity(dir);
+  const std::optional<FileIdentity> identity = EntryIdentity(dir);
   if (identity) {
     // A link or junction back to a folder being walked above: entering it
     // would list the same files again and again, down to the path limit.
@@ -95,19 +131,18 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIden
   const bool listed = listing.IsValid();
   if (listed) {
     do {
-      const std::string& shortName = entry.AlternateFileName;
       if (IsSubDirectory(entry)) {
-        if (!Walk(dir + entry.FileName + "\\*.*", ancestors) && !shortName.empty()) {
-          Walk(dir + shortName + "\\*.*", ancestors);
+        const std::string path = EntryPath(dir, entry);
+        // Near the path limit a folder may open by its listed name and still
+        // be too long to list with "\*.*" added; its 8.3 name is shorter.
+        if (!Walk(path + "\\*.*", ancestors) && !entry.AlternateFileName.empty() &&
+            path == dir + entry.FileName) {
+          Walk(dir + entry.AlternateFileName + "\\*.*", ancestors);
         }
       } else if (IsVideoFile(entry)) {
-        std::string path = dir + entry.FileName;
-        std::optional<std::int64_t> size = ProbeFileSize(path);
-        if (!size && !shortName.empty()) {
-          std::string shortPath = dir + shortName;
-          if ((size = ProbeFileSize(shortPath))) path = std::move(shortPath);
-        }
-        AddFile(std::move(path), size.value_or(0));
+        std::string path = EntryPath(dir, entry);
+        const std::int64_t size = GetFileSize64(path);
+        AddFile(std::move(path), size);
       }
     } while (platform.FindNextFileA(listing.Get(), entry));
   }

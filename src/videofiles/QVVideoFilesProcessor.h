@@ -82,6 +82,9 @@ class TQVVideoFilesEnumerator {
   // Lists one folder and, depth first, those below it. Answers false when
   // the folder cannot be listed.
   bool Walk(const std::string& mask, std::vector<FileIdentity>& ancestors);
+  // The path of a listed entry of the folder `dir`: its listed name, or its
+  // 8.3 name when only that one reaches the entry itself.
+  static std::string EntryPath(const std::string& dir, const FindData& entry);
 
   TVideoFileList files_;
 };

@@ -42,6 +42,8 @@ class ReelstartTest(unittest.TestCase):
     """One fresh prefix per class; each test gets its own folder with films/ and tmp/,
     and TMP pointing at tmp/."""
 
+    prefix_type = w.WinePrefix  # a subclass may run its prefix's server otherwise
+
     @classmethod
     def setUpClass(cls):
         if not EXE.is_file():
@@ -49,7 +51,7 @@ class ReelstartTest(unittest.TestCase):
         cls.work = WORK / cls.__module__ / cls.__name__
         shutil.rmtree(cls.work, ignore_errors=True)
         cls.work.mkdir(parents=True)
-        cls.prefix = w.WinePrefix(str(cls.work / "prefix"))
+        cls.prefix = cls.prefix_type(str(cls.work / "prefix"))
         cls.prefix.start()
 
     @classmethod

@@ -119,6 +119,14 @@ TEST(FindFilesTest, DoesNotFollowALinkBackToAnAncestor) {
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
+TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
+  MemoryPlatform platform;
+  platform.NoFileIndex = true;
+  platform.AddFile("D:\\a.avi", 1);
+  platform.AddFile("D:\\Sub\\Deeper\\b.avi", 2);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\Deeper\\b.avi"}));
+}
+
 TEST(FindFilesTest, ListsAFolderReachedTwiceTwice) {
   MemoryPlatform platform;
   platform.AddFile("D:\\Films\\a.avi", 1);
@@ -167,6 +175,68 @@ TEST(FindFilesTest, UsesTheShortNameOfALookAlikeName) {
   EXPECT_EQ(enumerator.Files()[1].Size, 50);
   EXPECT_EQ(enumerator.Files()[2].Path, "D:\\Busy film.avi");
   EXPECT_EQ(enumerator.Files()[2].Size, 0);
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, UsesTheShortNameWhenTheListedNameReachesANeighbour) {
+  MemoryPlatform platform;
+  // "Café" and "Amélie.avi" are listed as "Cafe" and "Amelie.avi", and a
+  // folder and a film of exactly those names stand beside them.
+  platform.AddFile("D:\\Caf\xE9\\a.avi", 10);
+  platform.SetListedName("D:\\Caf\xE9", "Cafe");
+  platform.SetShortName("D:\\Caf\xE9", "CAFE~1");
+  platform.AddFile("D:\\Cafe\\b.avi", 20);
+  platform.AddFile("D:\\Am\xE9lie.avi", 30);
+  platform.SetListedName("D:\\Am\xE9lie.avi", "Amelie.avi");
+  platform.SetShortName("D:\\Am\xE9lie.avi", "AMELIE~1.AVI");
+  platform.AddFile("D:\\Amelie.avi", 40);
+  platform.SetShortName("D:\\Amelie.avi", "AMELIE~2.AVI");
+  // Busy, and its listed name opens nothing: still reached by its 8.3 name.
+  platform.AddFile("D:\\B\xE9la.avi", 50);
+  platform.SetListedName("D:\\B\xE9la.avi", "Bela.avi");
+  platform.SetShortName("D:\\B\xE9la.avi", "BELA~1.AVI");
+  platform.Lock("D:\\B\xE9la.avi");
+  TQVVideoFilesEnumerator enumerator;
+  enumerator.FindFiles("D:\\*.*");
+  std::vector<std::pair<std::string, std::int64_t>> found;
+  for (const TVideoFile& file : enumerator.Files()) found.emplace_back(file.Path, file.Size);
+  EXPECT_EQ(found, (std::vector<std::pair<std::string, std::int64_t>>{{"D:\\CAFE~1\\a.avi", 10},
+                                                                        {"D:\\Cafe\\b.avi", 20},
+                                                                        {"D:\\AMELIE~1.AVI", 30},
+                                                                        {"D:\\Amelie.avi", 40},
+                                                                        {"D:\\BELA~1.AVI", 0}}));
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, OpensByThe8Dot3NameOnlyWhenTheListedNameFails) {
+  MemoryPlatform platform;
+  // Opening by an 8.3 name can mean a search of the whole folder (Wine hashes
+  // every name): the listed name that finds its own entry is enough.
+  platform.AddFile("D:\\Sub folder\\Long name.avi", 1);
+  platform.SetShortName("D:\\Sub folder", "SUBFOL~1");
+  platform.SetShortName("D:\\Sub folder\\Long name.avi", "LONGNA~1.AVI");
+  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\Sub folder\\Long name.avi"});
+  for (const std::string& path : platform.Opens) {
+    EXPECT_EQ(path.find('~'), std::string::npos) << path;
+  }
+  EXPECT_FALSE(platform.Opens.empty());
+}
+
+TEST(FindFilesTest, ReachesFoldersWhoseNamesEndInDotsOrSpaces) {
+  MemoryPlatform platform;
+  // Windows reads "Trail.\" as "Trail\", the folder beside it; "Dir \" and
+  // ".. \" stay themselves inside a path, though not at its end.
+  platform.AddFile("D:\\Trail.\\dotted.avi", 1);
+  platform.SetShortName("D:\\Trail.", "TRAIL~1");
+  platform.AddFile("D:\\Trail\\plain.avi", 2);
+  platform.AddFile("D:\\Dir \\spaced.avi", 3);
+  platform.SetShortName("D:\\Dir ", "DIR~1");
+  platform.AddFile("D:\\Dir\\plain.avi", 4);
+  platform.AddFile("D:\\.. \\dots.avi", 5);
+  platform.SetShortName("D:\\.. ", "_~1");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\TRAIL~1\\dotted.avi", "D:\\Trail\\plain.avi",
+                                               "D:\\Dir \\spaced.avi", "D:\\Dir\\plain.avi",
+                                               "D:\\.. \\dots.avi"}));
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
