@@ -10,8 +10,8 @@
 //
 //   floor.exe COUNTS [size] [identity]
 //
-// At the end it writes one line with what it saw (folders, entries, video
-// files, video files that would not open) to the file COUNTS, so the driver
+// At the end it writes one line with what it saw (folders, entries other
+// than "." and "..", video files, video files that would not open) to the file COUNTS, so the driver
 // can check that it walked the same tree; that is a few bytes once, after the
 // walk. The words after it add, one at a time, the system calls the program
 // makes beyond the floor, so that their cost can be seen on its own:
@@ -75,12 +75,12 @@ void Walk(char (&path)[MAX_PATH * 2], std::size_t length, Counts& counts) {
   const HANDLE find = FindFirstFileA(path, &entry);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    ++counts.entries;
     const char* name = entry.cFileName;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    ++counts.entries;
     const std::size_t nameLength = std::strlen(name);
     if (length + nameLength + 5 >= sizeof path) continue;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
       std::memcpy(path + length, name, nameLength);
       path[length + nameLength] = '\\';
       Walk(path, length + nameLength + 1, counts);

@@ -57,13 +57,16 @@ import winerun as w  # noqa: E402
 
 CXX = "i686-w64-mingw32-g++"
 TIME = "/usr/bin/time"  # GNU time: the peak memory of the process it starts
-# (name, exe at the root of the tree, arguments); the floor's first argument, the
-# file of its counts, is added when it runs.
-MODES = [("floor", "floor.exe", []),
-         ("floor+size", "floor.exe", ["size"]),
-         ("floor+size+identity", "floor.exe", ["size", "identity"]),
-         ("default", "start.exe", []),
-         ("/name", "start.exe", ["/name"])]
+# (name, exe at the root of a tree, arguments, which tree: the large one or a tree
+# of one film, whose runs show what a start costs); the floor's first argument,
+# the file of its counts, is added when it runs.
+MODES = [("floor", "floor.exe", [], "large"),
+         ("floor+size", "floor.exe", ["size"], "large"),
+         ("floor+size+identity", "floor.exe", ["size", "identity"], "large"),
+         ("default", "start.exe", [], "large"),
+         ("/name", "start.exe", ["/name"], "large"),
+         ("floor, one film", "floor.exe", [], "small"),
+         ("default, one film", "start.exe", [], "small")]
 
 
 def log(*a):
@@ -187,25 +190,32 @@ def main() -> int:
         f"files ({stamp['over_4gib']} over 4 GiB), {root}")
 
     floor = build_floor(work / "floor.exe")
-    shutil.copyfile(args.exe, root / "start.exe")
-    shutil.copyfile(floor, root / "floor.exe")
+    small = work / "one-film"
+    shutil.rmtree(small, ignore_errors=True)
+    small.mkdir(parents=True)
+    with open(small / "Film.avi", "wb") as f:
+        f.truncate(700 << 20)
+    for stale in root.glob("*.exe"):
+        stale.unlink()
+    for folder in (root, small):
+        shutil.copyfile(args.exe, folder / "start.exe")
+        shutil.copyfile(floor, folder / "floor.exe")
     phase = args.phase_exe.is_file()
     if phase:
         shutil.copyfile(args.phase_exe, root / "phase_bench.exe")
-    elif (root / "phase_bench.exe").exists():
-        (root / "phase_bench.exe").unlink()
     tmp.mkdir(parents=True, exist_ok=True)
 
     wp = w.WinePrefix(str(work / "prefix"))
     try:
         wp.start()
         wp.set_tmp(tmp)
-        return measure(args, wp, root, tmp, stamp, info, phase)
+        return measure(args, wp, {"large": root, "small": small}, tmp, stamp, info, phase)
     finally:
         wp.close(remove=True)
 
 
-def measure(args, wp, root, tmp, stamp, info, phase) -> int:
+def measure(args, wp, trees, tmp, stamp, info, phase) -> int:
+    root = trees["large"]
     counts = tmp / "floor.txt"
     floor_args = [w.win_path(counts)]
 
@@ -215,8 +225,8 @@ def measure(args, wp, root, tmp, stamp, info, phase) -> int:
     floor_counts = dict(kv.split("=") for kv in counts.read_text().split())
     log(f"floor saw: {counts.read_text().strip()}")
     found = {}
-    for name, exe, extra in MODES:
-        if exe != "start.exe":
+    for name, exe, extra, tree in MODES:
+        if exe != "start.exe" or tree != "large":
             continue
         playlist = tmp / "start.asx"
         if playlist.exists():
@@ -229,22 +239,23 @@ def measure(args, wp, root, tmp, stamp, info, phase) -> int:
         return 1
 
     log(f"\n{args.runs} rounds of {len(MODES)} runs (the order rotating each round); load average {loadavg()}")
-    samples = {name: [] for name, _, _ in MODES}
+    samples = {name: [] for name, *_ in MODES}
     loads = [loadavg()]
     for r in range(args.runs):
         shift = r % len(MODES)
         line = []
-        for name, exe, extra in MODES[shift:] + MODES[:shift]:
-            run = timed(wp, root / exe, floor_args + extra if exe == "floor.exe" else extra, root)
+        for name, exe, extra, tree in MODES[shift:] + MODES[:shift]:
+            folder = trees[tree]
+            run = timed(wp, folder / exe, floor_args + extra if exe == "floor.exe" else extra, folder)
             samples[name].append(run)
-            line.append(f"{name} {run['wall']:.2f}")
-        log(f"  round {r + 1}: " + ", ".join(line) + " s")
+            line.append(f"{name} {run['wall']:.2f} s")
+        log(f"  round {r + 1}: " + ", ".join(line))
     loads.append(loadavg())
 
-    floor = samples["floor"]
     rows = []
-    for name, _, _ in MODES:
+    for name, _, _, tree in MODES:
         runs = samples[name]
+        floor = samples["floor" if tree == "large" else "floor, one film"]
         walls = [x["wall"] for x in runs]
         cpus = [x["cpu"] + x["server"] for x in runs]
         rows.append(dict(
@@ -280,7 +291,9 @@ LABELS = {"floor": "floor: list, open each video file",
           "floor+size": "floor + GetFileSize of each",
           "floor+size+identity": "floor + GetFileSize + folder identity",
           "default": "Reelstart.exe (largest first)",
-          "/name": "Reelstart.exe /name"}
+          "/name": "Reelstart.exe /name",
+          "floor, one film": "floor on a tree of one film",
+          "default, one film": "Reelstart.exe on a tree of one film"}
 
 
 def summary(r: dict) -> str:
@@ -299,7 +312,8 @@ def summary(r: dict) -> str:
                    f"| {row['max_s']:.2f} s | {row['ratio']:.2f}x | {row['paired_ratio']:.2f}x "
                    f"| {row['cpu_s']:.2f} s | {row['cpu_ratio']:.2f}x | {row['peak_mib']:.1f} MiB |")
     out += ["", "Wall: `wine X.exe` from start to exit (Wine's process start included). Paired "
-            "ratio: median over the rounds of the run's wall time over the floor's in the same round. "
+            "ratio: median over the rounds of the run's wall time over the floor's in the same round; "
+            "the runs on one film are compared with the floor on one film. "
             "CPU: user + system time of the Wine process plus what its wineserver spent meanwhile. "
             "Peak memory: largest resident set of the Wine process (GNU time, ru_maxrss)."]
     p = r["phases"]
@@ -317,14 +331,17 @@ def summary(r: dict) -> str:
                        f"| {p[f'{tag}.write_s']:.3f} s | {own:.3f} s | {own / whole[mode]:.1%} |")
         same = {1: "yes", 0: "NO"}
         out += ["", "Sort by name taken apart (the same quicksort and comparisons):", "",
-                f"- as the program sorts: {p['name.split.program_s']:.3f} s",
+                f"- CompareByName (file names cut from the paths at each comparison, then "
+                f"CompareStringA): {p['name.split.compare_by_name_s']:.3f} s",
                 f"- CompareStringA alone, on file names cut from the paths beforehand: "
                 f"{p['name.split.comparestring_only_s']:.3f} s (cutting them: "
                 f"{p['name.split.extract_names_s']:.3f} s); same order: "
                 f"{same[int(p['name.split.bare_names_same_order'])]}",
                 f"- LCMapStringA sort keys compared bytewise: {p['name.split.sort_keys_s']:.3f} s "
                 f"(making the keys: {p['name.split.make_keys_s']:.3f} s); same order: "
-                f"{same[int(p['name.split.keys_same_order'])]}"]
+                f"{same[int(p['name.split.keys_same_order'])]}",
+                f"- Sort as the program does it (keys): {p['name.sort_s']:.3f} s; same order as "
+                f"CompareByName: {same[int(p['name.same_order_as_CompareByName'])]}"]
     out += ["", "Executable (tools/exe_report.py --check):", "", "```", r["exe_report"].rstrip(),
             "```", ""]
     return "\n".join(out)
