@@ -36,6 +36,7 @@ inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000u;
 inline constexpr std::uint32_t kNormIgnoreCase = 1;
+inline constexpr std::uint32_t kLcmapSortKey = 0x400;
 inline constexpr int kCstrLessThan = 1;
 inline constexpr int kCstrEqual = 2;
 inline constexpr int kCstrGreaterThan = 3;
@@ -180,6 +181,12 @@ class Platform {
   // kCstrGreaterThan, or 0 on failure.
   virtual int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                              std::string_view string2) = 0;
+  // LCMapStringA with LOCALE_USER_DEFAULT over `source`; empty on failure.
+  // With kLcmapSortKey (and the comparison flags, e.g. kNormIgnoreCase) the
+  // answer is the sort key, terminating zero included: two keys compared
+  // byte by byte as unsigned values order as CompareStringA with the same
+  // flags orders the two texts.
+  virtual std::string LCMapStringA(std::uint32_t mapFlags, std::string_view source) = 0;
   // Whether `byte` starts a double-byte character in the ANSI code page.
   virtual bool IsDBCSLeadByte(unsigned char byte) = 0;
   // `text` upper-cased by the rules of the ANSI code page.

@@ -433,6 +433,16 @@ int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view stri
   return string1.size() < string2.size() ? win::kCstrLessThan : win::kCstrGreaterThan;
 }
 
+// Only sort keys: the bytes CompareStringA above compares (case folded when
+// asked), then a zero, so that a text sorts before the longer texts it begins.
+std::string MemoryPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
+  if ((mapFlags & win::kLcmapSortKey) == 0) return {};
+  std::string key(source);
+  if ((mapFlags & win::kNormIgnoreCase) != 0) key = Folded(std::move(key));
+  key += '\0';
+  return key;
+}
+
 bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {
   return std::any_of(leadBytes_.begin(), leadBytes_.end(),
                      [byte](auto range) { return byte >= range.first && byte <= range.second; });

@@ -164,6 +164,7 @@ class MemoryPlatform final : public Platform {
   long RegCloseKey(RegistryKey key) override;
   int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                      std::string_view string2) override;
+  std::string LCMapStringA(std::uint32_t mapFlags, std::string_view source) override;
   bool IsDBCSLeadByte(unsigned char byte) override;
   std::string CharUpperBuffA(std::string text) override;
   std::string GetLocaleInfoA(std::uint32_t lcType) override;

@@ -152,6 +152,19 @@ int Win32Platform::CompareStringA(std::uint32_t cmpFlags, std::string_view strin
                           static_cast<int>(string2.size()));
 }
 
+std::string Win32Platform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
+  // The first call answers the size needed (in bytes for a sort key).
+  const int sourceLength = static_cast<int>(source.size());
+  const int size =
+      ::LCMapStringA(LOCALE_USER_DEFAULT, mapFlags, source.data(), sourceLength, nullptr, 0);
+  if (size <= 0) return {};
+  std::string result(static_cast<std::size_t>(size), '\0');
+  const int length = ::LCMapStringA(LOCALE_USER_DEFAULT, mapFlags, source.data(), sourceLength,
+                                    result.data(), size);
+  result.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  return result;
+}
+
 bool Win32Platform::IsDBCSLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 std::string Win32Platform::CharUpperBuffA(std::string text) {

@@ -50,6 +50,7 @@ class Win32Platform final : public Platform {
 
   int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                      std::string_view string2) override;
+  std::string LCMapStringA(std::uint32_t mapFlags, std::string_view source) override;
   bool IsDBCSLeadByte(unsigned char byte) override;
   std::string CharUpperBuffA(std::string text) override;
   std::string GetLocaleInfoA(std::uint32_t lcType) override;

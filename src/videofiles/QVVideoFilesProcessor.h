@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/DateFormat.h"
@@ -24,8 +25,14 @@ enum TSortMode : std::uint8_t {
 // One video file found: its full path (folder part of the mask followed by
 // the name, exactly as listed) and its size in bytes.
 struct TVideoFile {
+  TVideoFile() = default;
+  TVideoFile(std::string path, std::int64_t size) : Path(std::move(path)), Size(size) {}
+
   std::string Path;
   std::int64_t Size = 0;
+  // The sort key of the file name while Sort orders the list by name (see
+  // SortByName); empty at any other time.
+  std::string NameKey;
 };
 using TVideoFileList = std::vector<TVideoFile>;
 
@@ -33,7 +40,8 @@ using TVideoFileList = std::vector<TVideoFile>;
 // belongs before, level with or after item i2.
 using TVideoFileCompare = int (*)(const TVideoFileList& files, int i1, int i2);
 
-// File names (after the last '\' or ':'), locale-aware, case ignored.
+// File names (after the last '\' or ':'), locale-aware, case ignored. Sort
+// reaches exactly this order through sort keys (SortByName).
 int CompareByName(const TVideoFileList& files, int i1, int i2);
 int CompareByNameDesc(const TVideoFileList& files, int i1, int i2);
 // Sizes; on equal sizes the full paths, ASCII case folded.
@@ -42,6 +50,10 @@ int CompareBySizeDesc(const TVideoFileList& files, int i1, int i2);
 
 // The list's in-place quicksort (middle pivot; not stable).
 void QuickSort(TVideoFileList& files, TVideoFileCompare compare);
+
+// The quicksort in the order of CompareByName, or of CompareByNameDesc when
+// `descending`, with the file names' sort keys compared in its place.
+void SortByName(TVideoFileList& files, bool descending);
 
 class TQVVideoFilesEnumerator {
  public:

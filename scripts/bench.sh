@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The benchmark, in one command: builds Reelstart.exe and phase_bench.exe
+# (win32 preset) and sort_bench (host preset), runs the host micro-benchmark
+# of the sort, then bench/run.py: the real Reelstart.exe under Wine on a large
+# synthetic tree of films, against a bare walker as the floor. A few minutes;
+# the figures are printed and kept in build/bench/. Options are passed on to
+# bench/run.py (e.g. --runs 9). Never part of the tests: nothing is asserted.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh
+
+# GNU time (peak memory of a Wine process) and Google Benchmark.
+need=()
+for p in time libbenchmark-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if [ "${#need[@]}" -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+# Two jobs at most: the machine is shared.
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j 2
+cmake --build --preset win32 -j 2 --target phase_bench
+cmake --preset host >/dev/null
+cmake --build --preset host -j 2 --target sort_bench
+
+mkdir -p build/bench
+echo "== Sort on the host (Google Benchmark; build/bench/sort_bench.json)"
+build/host/sort_bench --benchmark_min_time=0.2 \
+  --benchmark_out=build/bench/sort_bench.json --benchmark_out_format=json
+echo
+echo "== Reelstart.exe under Wine (bench/run.py)"
+python3 bench/run.py "$@"
