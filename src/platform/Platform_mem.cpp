@@ -196,7 +196,8 @@ void MemoryPlatform::AddFolderLink(const std::string& linkPath, const std::strin
   nodes_.push_back(std::make_unique<Node>());
   Node* link = nodes_.back().get();
   link->Name = linkPath.substr(slash + 1);
-  link->Attributes = win::kFileAttributeDirectory;
+  // Junctions and folder symbolic links are listed as reparse points.
+  link->Attributes = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
   link->LinkTarget = target;
   parent->Children.push_back(link);
 }

@@ -72,82 +72,141 @@ void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
   files_.push_back({std::move(path), size});
 }
 
+// A folder on the way down from the walk's start: its identity is read only
+// when a folder link below has to be compared with it.
+struct TQVVideoFilesEnumerator::Ancestor {
+  std::string Dir;
+  bool Known = false;
+  std::optional<FileIdentity> Identity;
+};
+
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
-  std::vector<FileIdentity> ancestors;
+  std::vector<Ancestor> ancestors;
   Walk(mask, ancestors);
 }
 
 namespace {
 
-// Whether the listed name of `entry`, looked up on its own at `path`, finds
-// that entry: 8.3 names are unique within a folder, so the one found tells.
-// Cheap where opening by an 8.3 name is not: Wine, for one, hashes every
-// name of the folder to find it.
+// The entries of one listing, "." and ".." included, in the order the file
+// system gives them; nothing when the folder cannot be listed. Reading the
+// listing whole before going down keeps one find handle open per folder
+// level at most for as short as can be, and lets a name be compared with its
+// neighbours.
+std::optional<std::vector<FindData>> ReadListing(const std::string& mask) {
+  Platform& platform = ThePlatform();
+  std::vector<FindData> entries(1);
+  const ScopedFindHandle listing(platform.FindFirstFileA(mask, entries.back()));
+  if (!listing.IsValid()) return std::nullopt;
+  do {
+    entries.emplace_back();
+  } while (platform.FindNextFileA(listing.Get(), entries.back()));
+  entries.pop_back();
+  return entries;
+}
+
+// The name a path reads `name` as, as Windows reads it: the last name of a
+// path loses its trailing dots and spaces, a folder's name with more after it
+// one trailing dot; letters in either case are the same.
+std::string ReadAs(std::string name, bool folder) {
+  if (folder) {
+    if (!name.empty() && name.back() == '.') name.pop_back();
+  } else {
+    name = std::string(TrimRight(name, [](unsigned char c) { return c == '.' || c == ' '; }));
+  }
+  return ThePlatform().CharUpperBuffA(std::move(name));
+}
+
+// Whether looking `path` up finds the very entry it was listed as: 8.3 names
+// are unique within a folder, so the one found tells. Names with wildcards
+// ('?' stands in for what the code page lacks) match more than themselves.
 bool FindsItself(const std::string& path, const FindData& entry) {
-  // Wildcards to FindFirstFileA, which match the entry whether its name
-  // opens or not: '?' stands in for what the code page lacks, and names that
-  // Windows forbids come from other systems' discs and shares.
   if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
   FindData found;
   const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
   return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
 }
 
+bool Exists(const std::string& path) {
+  return ThePlatform().GetFileAttributesA(path) != win::kInvalidFileAttributes;
+}
+
 }  // namespace
 
 // Names the ANSI code page cannot represent come back from the listing
-// changed: '?' for the characters it lacks, or a look-alike ('é' as 'e');
-// and Windows drops a folder's trailing dot when it reads a path. Such a name
-// opens nothing, or a neighbour that bears it ("Cafe" beside "Café"). The 8.3
-// name, when the volume keeps one, reaches the entry itself: it is used
-// whenever the listed name does not reach that same entry, so every other
-// path stays exactly as listed.
-std::string TQVVideoFilesEnumerator::EntryPath(const std::string& dir, const FindData& entry) {
-  std::string path = dir + entry.FileName;
-  if (entry.AlternateFileName.empty() || FindsItself(path, entry)) return path;
-  std::string shortPath = dir + entry.AlternateFileName;
-  // A folder is tried as the walk goes on to use it, with '\' after it: at
-  // the end of a path Windows drops all trailing spaces and dots, which would
-  // make "Dir " the neighbour "Dir" and ".. " the folder being listed.
-  const std::string tail = IsSubDirectory(entry) ? "\\" : "";
-  const std::optional<FileIdentity> itself = EntryIdentity(shortPath + tail);
-  if (itself && EntryIdentity(path + tail) != itself) return shortPath;
-  return path;
+// changed: '?' for the characters it lacks, or a look-alike ('e' for 'é');
+// and Windows reads a folder "Trail." as "Trail". Such a name opens nothing,
+// or a neighbour of the same folder that bears it ("Cafe" beside "Café").
+// The 8.3 name, when the volume keeps one, reaches the entry itself: it is
+// taken where a name that reads as a neighbour's does finds the neighbour,
+// and where a name opens nothing. Every other path stays exactly as listed,
+// and costs no system call more.
+std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>& entries) {
+  std::vector<std::string> readAs;
+  readAs.reserve(entries.size());
+  for (const FindData& entry : entries) {
+    readAs.push_back(ReadAs(entry.FileName, IsSubDirectory(entry)));
+  }
+  std::vector<std::size_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return readAs[a] < readAs[b]; });
+  std::vector<bool> ambiguous(entries.size(), false);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    if (readAs[order[i]] == readAs[order[i - 1]]) ambiguous[order[i]] = ambiguous[order[i - 1]] = true;
+  }
+  return ambiguous;
 }
 
-bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<FileIdentity>& ancestors) {
+bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<Ancestor>& ancestors) {
+  const std::optional<std::vector<FindData>> entries = ReadListing(mask);
+  if (!entries) return false;
   const std::string dir = ExtractFilePath(mask);
-  const std::optional<FileIdentity> identity = EntryIdentity(dir);
-  if (identity) {
-    // A link or junction back to a folder being walked above: entering it
-    // would list the same files again and again, down to the path limit.
-    if (std::find(ancestors.begin(), ancestors.end(), *identity) != ancestors.end()) return true;
-    ancestors.push_back(*identity);
-  }
-
-  Platform& platform = ThePlatform();
-  FindData entry;
-  ScopedFindHandle listing(platform.FindFirstFileA(mask, entry));
-  const bool listed = listing.IsValid();
-  if (listed) {
-    do {
-      if (IsSubDirectory(entry)) {
-        const std::string path = EntryPath(dir, entry);
-        // Near the path limit a folder may open by its listed name and still
-        // be too long to list with "\*.*" added; its 8.3 name is shorter.
-        if (!Walk(path + "\\*.*", ancestors) && !entry.AlternateFileName.empty() &&
-            path == dir + entry.FileName) {
-          Walk(dir + entry.AlternateFileName + "\\*.*", ancestors);
-        }
-      } else if (IsVideoFile(entry)) {
-        std::string path = EntryPath(dir, entry);
-        const std::int64_t size = GetFileSize64(path);
-        AddFile(std::move(path), size);
+  ancestors.push_back({dir, false, std::nullopt});
+  const std::vector<bool> ambiguous = Ambiguous(*entries);
+  for (std::size_t i = 0; i < entries->size(); ++i) {
+    const FindData& entry = (*entries)[i];
+    const std::string& shortName = entry.AlternateFileName;
+    const bool byShortName =
+        ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
+    std::string path = dir + (byShortName ? shortName : entry.FileName);
+    if (IsSubDirectory(entry)) {
+      // A link or junction back to a folder being walked above: entering it
+      // would list the same files again and again, down to the path limit.
+      // Only links can lead back, and only they cost the question.
+      if ((entry.FileAttributes & win::kFileAttributeReparsePoint) != 0 &&
+          IsAncestor(path + "\\", ancestors)) {
+        continue;
       }
-    } while (platform.FindNextFileA(listing.Get(), entry));
+      // The 8.3 name also reaches a folder whose listed name opens nothing,
+      // or whose path is too long to list with "\*.*" added.
+      if (!Walk(path + "\\*.*", ancestors) && !byShortName && !shortName.empty()) {
+        Walk(dir + shortName + "\\*.*", ancestors);
+      }
+    } else if (IsVideoFile(entry)) {
+      std::optional<std::int64_t> size = ProbeFileSize(path);
+      if (!size && !byShortName && !shortName.empty() && !Exists(path)) {
+        path = dir + shortName;
+        size = ProbeFileSize(path);
+      }
+      AddFile(std::move(path), size.value_or(0));
+    }
   }
-  if (identity) ancestors.pop_back();
-  return listed;
+  ancestors.pop_back();
+  return true;
+}
+
+bool TQVVideoFilesEnumerator::IsAncestor(const std::string& path,
+                                         std::vector<Ancestor>& ancestors) {
+  const std::optional<FileIdentity> identity = EntryIdentity(path);
+  if (!identity) return false;
+  for (TQVVideoFilesEnumerator::Ancestor& ancestor : ancestors) {
+    if (!ancestor.Known) {
+      ancestor.Identity = EntryIdentity(ancestor.Dir);
+      ancestor.Known = true;
+    }
+    if (ancestor.Identity == identity) return true;
+  }
+  return false;
 }
 
 // --- Ordering -------------------------------------------------------------

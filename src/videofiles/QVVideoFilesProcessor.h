@@ -91,12 +91,16 @@ class TQVVideoFilesEnumerator {
   static std::int64_t GetFileSize64(const std::string& path);
 
  private:
+  struct Ancestor;
+
   // Lists one folder and, depth first, those below it. Answers false when
   // the folder cannot be listed.
-  bool Walk(const std::string& mask, std::vector<FileIdentity>& ancestors);
-  // The path of a listed entry of the folder `dir`: its listed name, or its
-  // 8.3 name when only that one reaches the entry itself.
-  static std::string EntryPath(const std::string& dir, const FindData& entry);
+  bool Walk(const std::string& mask, std::vector<Ancestor>& ancestors);
+  // For each entry of a listing: whether its name reads, to a path, as a
+  // neighbour's does.
+  static std::vector<bool> Ambiguous(const std::vector<FindData>& entries);
+  // Whether the folder at `path` (ending in '\') is one of `ancestors`.
+  static bool IsAncestor(const std::string& path, std::vector<Ancestor>& ancestors);
 
   TVideoFileList files_;
 };
