@@ -116,11 +116,19 @@ std::string ReadAs(std::string name, bool folder) {
   return ThePlatform().CharUpperBuffA(std::move(name));
 }
 
+// A name of dots alone other than "." and ".." ("..."): inside a path
+// Windows reads it as one of those, the folder itself or the one above.
+bool OnlyDots(const std::string& name) {
+  return name.find_first_not_of('.') == std::string::npos && name != "." && name != "..";
+}
+
 // Whether looking `path` up finds the very entry it was listed as: 8.3 names
 // are unique within a folder, so the one found tells. Names with wildcards
 // ('?' stands in for what the code page lacks) match more than themselves.
 bool FindsItself(const std::string& path, const FindData& entry) {
-  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
+  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos || OnlyDots(entry.FileName)) {
+    return false;
+  }
   FindData found;
   const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
   return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
@@ -143,14 +151,15 @@ bool Exists(const std::string& path) {
 std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>& entries) {
   std::vector<std::string> readAs;
   readAs.reserve(entries.size());
-  for (const FindData& entry : entries) {
-    readAs.push_back(ReadAs(entry.FileName, IsSubDirectory(entry)));
+  std::vector<bool> ambiguous(entries.size(), false);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    readAs.push_back(ReadAs(entries[i].FileName, IsSubDirectory(entries[i])));
+    ambiguous[i] = OnlyDots(entries[i].FileName);
   }
   std::vector<std::size_t> order(entries.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(),
             [&](std::size_t a, std::size_t b) { return readAs[a] < readAs[b]; });
-  std::vector<bool> ambiguous(entries.size(), false);
   for (std::size_t i = 1; i < order.size(); ++i) {
     if (readAs[order[i]] == readAs[order[i - 1]]) ambiguous[order[i]] = ambiguous[order[i - 1]] = true;
   }

@@ -119,6 +119,16 @@ TEST(FindFilesTest, DoesNotFollowALinkBackToAnAncestor) {
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
+TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
+  MemoryPlatform platform;
+  // Inside a path Windows reads "..." as "..": listing "D:\\...\\*.*" could
+  // list the folder above, again and again. Not even tried.
+  platform.AddFile("D:\\...\\in dots.avi", 3);
+  platform.SetShortName("D:\\...", "2E2E~1");
+  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\2E2E~1\\in dots.avi"});
+  EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), "D:\\...\\*.*"), 0);
+}
+
 TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
   MemoryPlatform platform;
   platform.NoFileIndex = true;
