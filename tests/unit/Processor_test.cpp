@@ -39,6 +39,19 @@ class ExecuteTest : public ::testing::Test {
     return platform.GetRegistryValue(root, StatisticsKey(), name);
   }
 
+  // The one message box of the run is the "Application Error" report of
+  // `className` raised in `module`, its second line `message`.
+  void ExpectErrorReport(const std::string& className, const std::string& module,
+                         const std::string& message) {
+    ASSERT_EQ(platform.MessageBoxes.size(), 1u);
+    const auto& box = platform.MessageBoxes[0];
+    EXPECT_EQ(box.Caption, "Application Error");
+    EXPECT_EQ(box.Type, 0x2010u);
+    const std::string firstLine = "Exception " + className + " in module " + module + " at ";
+    ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
+    EXPECT_EQ(box.Text.substr(firstLine.size() + 8), ".\r\n" + message + "\r\n");
+  }
+
   MemoryPlatform platform;
 };
 
@@ -114,14 +127,7 @@ TEST_F(ExecuteTest, DeniedLocalMachineIsReportedAfterThePlaylistWasOpened) {
   ASSERT_EQ(platform.ShellRequests.size(), 1u);
   EXPECT_EQ(platform.ShellRequests[0].File, "C:\\Temp\\start.asx");
   EXPECT_FALSE(platform.FileContent("C:\\Temp\\start.asx").empty());
-  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
-  const auto& box = platform.MessageBoxes[0];
-  EXPECT_EQ(box.Caption, "Application Error");
-  EXPECT_EQ(box.Type, 0x2010u);
-  const std::string firstLine = "Exception ERegistryException in module start.exe at ";
-  ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
-  EXPECT_EQ(box.Text.substr(firstLine.size() + 8),
-            ".\r\nFailed to set data for 'Last Start'.\r\n");
+  ExpectErrorReport("ERegistryException", "start.exe", "Failed to set data for 'Last Start'.");
   // HKEY_CURRENT_USER is not reached.
   EXPECT_TRUE(platform.RegistryWrites.empty());
   EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, StatisticsKey()));
@@ -154,15 +160,9 @@ TEST_F(ExecuteTest, PlaylistErrorIsReportedAndNothingOpened) {
   platform.Environment["TMP"] = "C:\\Missing";
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(platform.ShellRequests.empty());
-  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
-  const auto& box = platform.MessageBoxes[0];
-  EXPECT_EQ(box.Caption, "Application Error");
-  EXPECT_EQ(box.Type, 0x2010u);
-  const std::string firstLine = "Exception EFCreateError in module start.exe at ";
-  ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
-  EXPECT_EQ(box.Text.substr(firstLine.size() + 8),
-            ".\r\nCannot create file \"C:\\Missing\\start.asx\". "
-            "The system cannot find the path specified.\r\n");
+  ExpectErrorReport("EFCreateError", "start.exe",
+                    "Cannot create file \"C:\\Missing\\start.asx\". "
+                    "The system cannot find the path specified.");
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
   // A run that fails before the statistics leaves the registry alone.
   EXPECT_TRUE(platform.RegistryWrites.empty());
@@ -314,15 +314,9 @@ TEST_F(ExecuteTest, AMissingExecutableIsReportedAndNothingElseHappens) {
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(platform.ShellRequests.empty());
   EXPECT_FALSE(platform.Exists("C:\\Temp\\gone.asx"));
-  ASSERT_EQ(platform.MessageBoxes.size(), 1u);
-  const auto& box = platform.MessageBoxes[0];
-  EXPECT_EQ(box.Caption, "Application Error");
-  EXPECT_EQ(box.Type, 0x2010u);
-  const std::string firstLine = "Exception EInOutError in module gone.exe at ";
-  ASSERT_EQ(box.Text.compare(0, firstLine.size(), firstLine), 0) << box.Text;
   // The message ends in "." already: no second one.
-  EXPECT_EQ(box.Text.substr(firstLine.size() + 8),
-            ".\r\n" + std::string(Win1251(u8"Файл \"D:\\gone.exe\" не найден.")) + "\r\n");
+  ExpectErrorReport("EInOutError", "gone.exe",
+                    std::string(Win1251(u8"Файл \"D:\\gone.exe\" не найден.")));
 }
 
 }  // namespace
