@@ -3,10 +3,13 @@
 
     python3 bench/run.py [--runs 7] [--exe build/win32/Reelstart.exe]
 
+The exe, the floor's compiler and Wine are tools/winearch.py's choice: the shipped 32-bit
+build where the machine runs 32-bit code, else the 64-bit test twin (the report says so).
+
 What it does, all in one Wine prefix:
 1. Makes the tree (bench/tree.py) under build/bench/tree, or reuses it when its
    parameters are unchanged.
-2. Builds the floor (bench/floor.cpp) with i686-w64-mingw32-g++: a bare walker that
+2. Builds the floor (bench/floor.cpp) with mingw-w64 g++: a bare walker that
    lists the same tree with FindFirstFileA/FindNextFileA and opens each video file
    once, nothing else.
 3. Copies Reelstart.exe (as start.exe), the floor and, when built, phase_bench.exe to
@@ -18,8 +21,8 @@ What it does, all in one Wine prefix:
    Reelstart.exe /name; prints for each the median, fastest and slowest wall time,
    the ratio to the floor (of the medians, and paired within each round), the CPU
    time and the peak memory.
-5. Runs phase_bench.exe (target phase_bench of the win32 preset) a few times: the
-   program's own phases (walk, sort, playlist text, write) timed inside one process.
+5. Runs phase_bench.exe (target phase_bench of the win32 preset; win64 for the twin) a
+   few times: the program's own phases (walk, sort, playlist text, write) timed inside one process.
 6. Prints the size and imports of the executable (tools/exe_report.py --check).
 
 Wall time: from starting `wine X.exe` to its exit, as the user waits for it (Wine's
@@ -55,7 +58,7 @@ sys.path.insert(0, str(HERE))
 import tree as tree_maker  # noqa: E402
 import winerun as w  # noqa: E402
 
-CXX = "i686-w64-mingw32-g++"
+CXX = w.TARGET.cxx  # the floor is of the architecture Wine runs here (tools/winearch.py)
 TIME = "/usr/bin/time"  # GNU time: the peak memory of the process it starts
 # (name, exe at the root of a tree, arguments, which tree: the large one or a tree
 # of one film, whose runs show what a start costs); the floor's first argument,
@@ -85,9 +88,9 @@ def machine() -> dict:
         for line in f:
             if line.startswith("MemTotal"):
                 mem = f"{int(line.split()[1]) / 2**20:.1f} GiB"
-    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    wine = subprocess.run([w.TARGET.wine, "--version"], capture_output=True, text=True).stdout.strip()
     return dict(cpu=cpu, cores=os.cpu_count(), memory=mem, wine=wine, kernel=os.uname().release,
-                python=sys.version.split()[0])
+                python=sys.version.split()[0], exe=w.winearch.describe(w.TARGET))
 
 
 def loadavg() -> str:
@@ -133,7 +136,7 @@ def timed(wp: w.WinePrefix, exe: pathlib.Path, args: list, cwd: pathlib.Path) ->
     out = pathlib.Path(wp.scratch) / "time.txt"
     server0 = server_cpu(wp)
     t0 = time.perf_counter()
-    p = subprocess.Popen([TIME, "-f", "%M %x", "-o", str(out), "wine", str(exe), *args], cwd=str(cwd),
+    p = subprocess.Popen([TIME, "-f", "%M %x", "-o", str(out), w.TARGET.wine, str(exe), *args], cwd=str(cwd),
                          env=wp.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL)
     _, status, usage = os.wait4(p.pid, 0)
@@ -166,9 +169,9 @@ def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--runs", type=int, default=7, help="timed rounds (default 7)")
     ap.add_argument("--phase-runs", type=int, default=3, help="runs of phase_bench.exe (default 3)")
-    ap.add_argument("--exe", type=pathlib.Path, default=ROOT / "build" / "win32" / "Reelstart.exe")
+    ap.add_argument("--exe", type=pathlib.Path, default=w.TARGET.exe)
     ap.add_argument("--phase-exe", type=pathlib.Path,
-                    default=ROOT / "build" / "win32" / "phase_bench.exe")
+                    default=w.TARGET.exe.with_name("phase_bench.exe"))
     ap.add_argument("--work", type=pathlib.Path, default=ROOT / "build" / "bench")
     ap.add_argument("--folders", type=int, default=2000)
     ap.add_argument("--entries", type=int, default=100_000)
@@ -182,6 +185,7 @@ def main() -> int:
     info = machine()
     log(f"machine: {info['cpu']}, {info['cores']} cores, {info['memory']}; {info['wine']}; "
         f"load average {loadavg()}")
+    log(w.winearch.describe(w.TARGET))
 
     root_len = len(w.win_path(root)) + 1
     stamp = tree_maker.make(str(root), folders=args.folders, entries=args.entries,
@@ -275,8 +279,9 @@ def measure(args, wp, trees, tmp, stamp, info, phase) -> int:
             runs.append(read_pairs(out))
         phases = {k: median([run[k] for run in runs]) for k in runs[0]}
 
+    shipped = ROOT / "build" / "win32" / "Reelstart.exe"  # the report is of what ships
     report = subprocess.run([sys.executable, str(ROOT / "tools" / "exe_report.py"), "--check",
-                             str(args.exe)], capture_output=True, text=True)
+                             str(shipped)], capture_output=True, text=True)
     result = dict(machine=info, load_before=loads[0], load_after=loads[1], tree=stamp,
                   runs=args.runs, rows=rows, phases=phases, exe_report=report.stdout,
                   exe_report_ok=report.returncode == 0, samples=samples)
@@ -301,6 +306,7 @@ def summary(r: dict) -> str:
     out = [f"Machine: {m['cpu']}, {m['cores']} cores, {m['memory']}, Linux {m['kernel']}, "
            f"{m['wine']}; load average {r['load_before']} before the timed rounds, "
            f"{r['load_after']} after.",
+           m.get("exe", "") + ".",
            f"Tree: {t['folders']} folders, {t['entries']} entries, {t['videos']} video files "
            f"({t['over_4gib']} over 4 GiB), all sparse.",
            f"Medians of {r['runs']} runs each:", "",

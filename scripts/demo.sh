@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# The program's main job on a sample folder of films: builds Reelstart.exe,
+# The program's main job on a sample folder of films: builds Reelstart.exe (and
+# on a machine that cannot run 32-bit code its 64-bit test twin, which it then runs),
 # makes a small folder tree of "films", runs the exe at its root under Wine
 # with TMP pointing at a folder of its own, and prints the playlist it wrote.
 # Any switches given are passed on, e.g.: bash scripts/demo.sh /name
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh >/dev/null
+bash scripts/build.sh --exe >/dev/null
+eval "$(python3 tools/winearch.py --shell)"   # which exe and which Wine this machine runs
+if [ "$WINE_ARCH" = win64 ]; then
+  echo "Note: $WINE_WHY."
+  echo "This demo shows the 64-bit test build of the same sources (build/win64); the"
+  echo "program shipped is the 32-bit build/win32/Reelstart.exe."
+  echo
+fi
 
 demo=build/demo
 rm -rf "$demo/films" "$demo/tmp"
 mkdir -p "$demo/films/Extra" "$demo/films/Сериал/Сезон 1" "$demo/films/.hidden" "$demo/tmp"
-cp build/win32/Reelstart.exe "$demo/films/start.exe"
+cp "$WINE_EXE" "$demo/films/start.exe"
 truncate -s 700M "$demo/films/Film 1.avi"                     # sparse: no disk space used
 truncate -s 20M "$demo/films/Extra/Clip.wmv"
 truncate -s 350M "$demo/films/Сериал/Сезон 1/Серия 1.mpg"
@@ -18,17 +26,17 @@ truncate -s 340M "$demo/films/Сериал/Сезон 1/Серия 2.MPG"
 truncate -s 5M "$demo/films/.hidden/Trailer.mpeg"
 echo "not a film" > "$demo/films/readme.txt"
 
-export WINEPREFIX="$PWD/$demo/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$PWD/$demo/wineprefix-$WINE_ARCH" WINEDEBUG=-all
 export LC_ALL=ru_RU.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
 unset DISPLAY
-[ -d "$WINEPREFIX" ] || { echo "Making a Wine prefix (once)..."; wineboot -i >/dev/null 2>&1; }
-wine reg add 'HKCU\Environment' /v TMP /d "Z:$(realpath "$demo/tmp" | tr / '\\')" /f >/dev/null 2>&1
+[ -d "$WINEPREFIX" ] || { echo "Making a Wine prefix (once)..."; "$WINE" wineboot -i >/dev/null 2>&1; }
+"$WINE" reg add 'HKCU\Environment' /v TMP /d "Z:$(realpath "$demo/tmp" | tr / '\\')" /f >/dev/null 2>&1
 
 set +e
-wine "$demo/films/start.exe" "$@"
+"$WINE" "$demo/films/start.exe" "$@"
 code=$?
 set -e
-wineserver -w
+"$WINESERVER" -w
 echo "Reelstart.exe exited with code $code; the playlist ($demo/tmp/start.asx, shown as UTF-8):"
 echo
 iconv -f CP1251 -t UTF-8 "$demo/tmp/start.asx" | tr -d '\r'

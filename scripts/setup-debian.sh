@@ -8,8 +8,9 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 pkgs=(cmake ninja-build g++ libgtest-dev
       g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+      g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64  # the 64-bit test twin
       clang libclang-rt-dev  # libFuzzer and the sanitizers, for scripts/fuzz.sh
-      wine wine32:i386 locales xvfb xdotool imagemagick python3)
+      wine wine64 wine32:i386 locales xvfb xdotool imagemagick python3)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
 if [ "${#need[@]}" -gt 0 ]; then

@@ -2,8 +2,10 @@
 test class, real folder trees of films made by the test, runs of the real exe, and
 the playlist bytes read back.
 
-Environment: REELSTART_EXE (default build/win32/Reelstart.exe), E2E_WORK (default
-build/e2e), the folder the trees, prefixes and playlists are made in.
+Environment: REELSTART_EXE (default: the exe tools/winearch.py picks for this machine:
+build/win32/Reelstart.exe where it runs 32-bit code, else the 64-bit test twin in
+build/win64), E2E_WORK (default build/e2e), the folder the trees, prefixes and
+playlists are made in.
 """
 from __future__ import annotations
 
@@ -11,15 +13,24 @@ import json
 import os
 import pathlib
 import shutil
+import sys
 import unittest
 
 import winerun as w
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-EXE = pathlib.Path(os.environ.get("REELSTART_EXE") or ROOT / "build" / "win32" / "Reelstart.exe")
+EXE = pathlib.Path(os.environ.get("REELSTART_EXE") or w.TARGET.exe)
 WORK = pathlib.Path(os.environ.get("E2E_WORK") or ROOT / "build" / "e2e")
+print(w.winearch.describe(w.TARGET) if EXE == w.TARGET.exe else f"Wine runs {EXE} ({w.TARGET.arch} prefix)",
+      file=sys.stderr, flush=True)
+if os.environ.get("E2E_ARCH", w.TARGET.arch) != w.TARGET.arch:  # CTest named the tests otherwise
+    sys.exit(f"configured for {os.environ['E2E_ARCH']}, but this machine takes {w.TARGET.arch}: "
+             "configure again (cmake --preset host)")
 
-KEY = r"Software\Velkor Programs\Reelstart\2.2.0"
+# The statistics key as the exe sees it: its HKLM view depends on its architecture and
+# the prefix's (WOW6432Node for a 32-bit program on 64-bit Windows).
+_KEY = r"\Velkor Programs\Reelstart\2.2.0"
+STATS = {"HKLM": w.TARGET.hklm_software() + _KEY, "HKCU": r"HKCU\Software" + _KEY}
 HEADER = ('<ASX Version="3.0">\r\n'
           "<Author>Автор программы:  Издатель: Velkor Programs</Author>\r\n"
           "<Copyright>Авторские права: Copyright © 2007 Velkor Programs</Copyright>\r\n"

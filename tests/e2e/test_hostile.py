@@ -26,9 +26,9 @@ import time
 import unittest
 
 import winerun as w
-from reelstart import KEY, WORK, ReelstartTest, playlist_text
+from reelstart import STATS, WORK, ReelstartTest, playlist_text
 
-CXX = "i686-w64-mingw32-g++"
+CXX = w.TARGET.cxx  # the holder is of the prefix's architecture
 HOLD_SOURCE = pathlib.Path(__file__).resolve().parent / "hold" / "hold.cpp"
 HOLD = WORK / __name__ / "hold.exe"
 # The longest path the ANSI file calls take: MAX_PATH less the terminating zero.
@@ -56,7 +56,7 @@ class UserPrefix(w.WinePrefix):
         if args[:1] == ("-p",) and os.geteuid() == 0:
             drop = ",".join("-" + cap for cap in DAC_CAPS)
             subprocess.run(["setpriv", "--inh-caps=" + drop, "--bounding-set=" + drop,
-                            "wineserver", *args], env=self.env(), stdin=subprocess.DEVNULL,
+                            w.TARGET.wineserver, *args], env=self.env(), stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
                            check=True)
         else:
@@ -133,7 +133,7 @@ class HostileTest(ReelstartTest):
         for f in (ready, stop):
             f.unlink(missing_ok=True)
         path = path if isinstance(path, str) else self.win(path)
-        holder = subprocess.Popen(["wine", str(HOLD), mode, path, self.win(ready),
+        holder = subprocess.Popen([w.TARGET.wine, str(HOLD), mode, path, self.win(ready),
                                    self.win(stop)], env=self.prefix.env(),
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
@@ -156,10 +156,10 @@ class HostileTest(ReelstartTest):
 
     def clear_statistics(self):
         for root in ("HKLM", "HKCU"):
-            self.prefix.delete_key(f"{root}\\{KEY}")
+            self.prefix.delete_key(STATS[root])
 
     def statistics(self) -> dict:
-        return {root: self.prefix.read_key(f"{root}\\{KEY}") for root in ("HKLM", "HKCU")}
+        return {root: self.prefix.read_key(STATS[root]) for root in ("HKLM", "HKCU")}
 
 
 class DepthAndBreadth(HostileTest):

@@ -17,7 +17,7 @@ import unittest
 from reelstart import EXE, ReelstartTest
 import winerun as w
 
-CXX = "i686-w64-mingw32-g++"
+CXX = w.TARGET.cxx  # the probe is of the prefix's architecture
 PROBE = w.os.path.join(w.os.path.dirname(w.os.path.abspath(__file__)), "probe", "collate.cpp")
 
 # Names chosen for what CompareString does with them: hyphens and apostrophes count

@@ -5,7 +5,7 @@ import re
 import unittest
 
 import winerun as w
-from reelstart import KEY, ReelstartTest, playlist_text
+from reelstart import STATS, ReelstartTest, playlist_text
 
 GIB = 1 << 30
 
@@ -123,7 +123,7 @@ class ScanAndPlay(ReelstartTest):
         missing = self.win(self.root / "no such folder")
         self.prefix.set_tmp(windows=missing)
         for root in ("HKLM", "HKCU"):
-            self.prefix.delete_key(f"{root}\\{KEY}")
+            self.prefix.delete_key(STATS[root])
         result = self.run_exe(relay=["user32.MessageBoxA", "shell32.ShellExecuteA"])
         self.assertEqual(result.code, 1)
         self.assertEqual(result.called("ShellExecuteA"), [])
@@ -135,7 +135,7 @@ class ScanAndPlay(ReelstartTest):
                                + r'"\. [^\r\n]*[^.\r\n ]\.\r\n$')
         # Nothing after the failed step ran: no statistics either.
         for root in ("HKLM", "HKCU"):
-            self.assertIsNone(self.prefix.read_key(f"{root}\\{KEY}"))
+            self.assertIsNone(self.prefix.read_key(STATS[root]))
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ import os
 import re
 import unittest
 
-from reelstart import KEY, ReelstartTest, playlist_text
+from reelstart import STATS, ReelstartTest, playlist_text
 
 ROOTS = ("HKLM", "HKCU")
 
@@ -30,11 +30,11 @@ class StartStatistics(ReelstartTest):
     # -- helpers
     def clear_keys(self):
         """No statistics key under either root (the tests share one prefix)."""
-        self.prefix.import_reg([f"[-{name}\\{KEY}]"
-                                for name in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER")])
+        for key in STATS.values():
+            self.prefix.delete_key(key)
 
     def key(self, root: str, exact: bool = False):
-        return self.prefix.read_key(f"{root}\\{KEY}", exact=exact)
+        return self.prefix.read_key(STATS[root], exact=exact)
 
     def run_dated(self, *args, **kw):
         """A run, and the dates it may have written as "Last Start" (two across midnight)."""
@@ -84,8 +84,8 @@ class StartStatistics(ReelstartTest):
 
     def test_roots_count_separately_and_a_stored_maximum_wraps_to_zero(self):
         self.film("a.avi")
-        self.prefix.set_value(f"HKLM\\{KEY}", "Starts Count", "REG_DWORD", 0xFFFFFFFF)
-        self.prefix.set_value(f"HKCU\\{KEY}", "Starts Count", "REG_DWORD", 41)
+        self.prefix.set_value(STATS["HKLM"], "Starts Count", "REG_DWORD", 0xFFFFFFFF)
+        self.prefix.set_value(STATS["HKCU"], "Starts Count", "REG_DWORD", 41)
         result, dates = self.run_dated()
         self.assertEqual(result.code, 0)
         self.assert_statistics(self.key("HKLM"), dates, 1, 0, self.win(self.films))
@@ -106,7 +106,7 @@ class StartStatistics(ReelstartTest):
         for type_, value, stored, message in cases:
             with self.subTest(type=type_, value=value):
                 self.clear_keys()
-                self.prefix.set_value(f"HKLM\\{KEY}", "Starts Count", type_, value)
+                self.prefix.set_value(STATS["HKLM"], "Starts Count", type_, value)
                 (self.tmp / "start.asx").unlink(missing_ok=True)
                 log.unlink(missing_ok=True)
                 result, dates = self.run_dated(

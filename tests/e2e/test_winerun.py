@@ -9,10 +9,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import winerun as w  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CXX = "i686-w64-mingw32-g++"
+CXX = w.TARGET.cxx  # the probe is of the prefix's architecture
 MSG = "Файл:\r\n\tC:\\Видео\\фильм.avi"   # the probe's fixed message text
 NAME = "Привет C:\\Папка"                 # the probe's REG_SZ value
-TOOLS = shutil.which(CXX) and shutil.which("wine")
+TOOLS = shutil.which(CXX) and shutil.which(w.TARGET.wine)
 
 
 def setUpModule():

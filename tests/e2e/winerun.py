@@ -1,4 +1,4 @@
-"""Run a 32-bit Windows program under Wine for end-to-end tests, and read back what it did.
+"""Run a Windows program under Wine for end-to-end tests, and read back what it did.
 
 Python 3.11 standard library only.  Typical use::
 
@@ -16,14 +16,21 @@ What Wine 8 (Debian 12) does, and this module relies on:
 * Wine's loader turns argv into a command line like subprocess.list2cmdline, always
   quoting the program path.  An exact raw command line goes through `cmd /c %VAR%`,
   which hands the expanded text to CreateProcess unchanged.
+* Which Wine runs, in a prefix of which architecture, is tools/winearch.py's choice
+  (32-bit where the machine runs 32-bit code, else 64-bit); TARGET holds it.
 * Exit codes pass through the Unix exit status: only the low 8 bits survive.
 * What a run starts (a ShellExecute target...) inherits its Unix stdout/stderr: output
   is collected in files, never pipes, which would not reach EOF.
 """
 from __future__ import annotations
 
-import fcntl, hashlib, os, re, shutil, signal, subprocess, sys, tempfile, time, weakref
+import fcntl, hashlib, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time, weakref
 from dataclasses import dataclass, field
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
+import winearch  # noqa: E402
+
+TARGET = winearch.target()
 
 ANSI = "cp1251"  # Wine's ANSI code page under LC_ALL=ru_RU.UTF-8
 LOCALE = "ru_RU.UTF-8"
@@ -208,11 +215,13 @@ class RunResult:
 
 
 class WinePrefix:
-    """A fresh 32-bit WINEPREFIX at `path` (wiped if it exists) with a persistent wineserver.
+    """A fresh WINEPREFIX of TARGET's architecture at `path` (wiped if it exists) with a
+    persistent wineserver.
 
     It is a copy of a template made once per machine by `wineboot -i` (~6 s) and cached in
-    $WINERUN_CACHE or ~/.cache/winerun; a copy takes ~0.1 s (system32 files are hard links
-    made read-only).  template=False runs wineboot instead.  Headless (no DISPLAY),
+    $WINERUN_CACHE or ~/.cache/winerun.  Every file is copied, none linked: Wine may write
+    any of them, and as root no read-only bit would keep it from writing the template's.
+    template=False runs wineboot instead.  Headless (no DISPLAY),
     LC_ALL=ru_RU.UTF-8 (ANSI code page 1251), WINEDEBUG=-all, no Mono/Gecko prompts, no
     winemenubuilder; the shell folders (Desktop, Documents...) are folders, not links to $HOME.
     """
@@ -225,11 +234,7 @@ class WinePrefix:
             self._wineserver("-k")
             shutil.rmtree(self.path)
         if template:
-            src = _template(self.env())
-            sys32 = os.path.join(src, "drive_c", "windows", "system32", "")
-            def copy(s, d):
-                return os.link(s, d) if s.startswith(sys32) else shutil.copy2(s, d)
-            shutil.copytree(src, self.path, symlinks=True, copy_function=copy,
+            shutil.copytree(_template(self.env()), self.path, symlinks=True,
                             ignore=shutil.ignore_patterns("wineserver"))  # Debian's socket folder name
         else:
             _boot(self.path, self.env())
@@ -240,20 +245,20 @@ class WinePrefix:
     def env(self, extra: dict | None = None, debug: str | None = None) -> dict:
         """The Unix environment of Wine commands in this prefix, plus `extra`."""
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        env.update(WINEPREFIX=self.path, WINEARCH="win32", LC_ALL=LOCALE, LANG=LOCALE,
+        env.update(TARGET.env, WINEPREFIX=self.path, LC_ALL=LOCALE, LANG=LOCALE,
                    WINEDEBUG=debug or self.debug,
                    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         return dict(env, **(extra or {}))
 
     def _wineserver(self, *args):
-        subprocess.run(["wineserver", *args], env=self.env(), stdin=subprocess.DEVNULL,
+        subprocess.run([TARGET.wineserver, *args], env=self.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def start(self):
         """Start the persistent wineserver and Wine's services (~0.9 s); idempotent."""
         if not self._server:
             self._wineserver("-p")
-            self._server = weakref.finalize(self, subprocess.run, ["wineserver", "-k"], env=self.env(),
+            self._server = weakref.finalize(self, subprocess.run, [TARGET.wineserver, "-k"], env=self.env(),
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.wine("rundll32.exe")  # services and desktop start now, with a neutral env
 
@@ -283,7 +288,7 @@ class WinePrefix:
         """Run `wine ARGS...` to its end; stdout and stderr come back as bytes."""
         self.start()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            p = subprocess.run(["wine", *args], env=self.env(), stdin=subprocess.DEVNULL,
+            p = subprocess.run([TARGET.wine, *args], env=self.env(), stdin=subprocess.DEVNULL,
                                stdout=out, stderr=err, timeout=timeout)
             out.seek(0), err.seek(0)
             return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
@@ -313,9 +318,9 @@ class WinePrefix:
             if re.search(r"[%\r\n\0]", args) or re.search(r"[&|<>]", re.sub(r'"[^"]*("|$)', "", args)):
                 raise ValueError(f"cmd /c cannot pass this command line unchanged: {args!r}")
             extra["WINERUN_CMDLINE"] = cmdline = cmdline + (" " + args if args else "")
-            argv = ["wine", "cmd.exe", "/c", "%WINERUN_CMDLINE%"]
+            argv = [TARGET.wine, "cmd.exe", "/c", "%WINERUN_CMDLINE%"]
         else:
-            argv = ["wine", os.path.abspath(exe), *map(str, args)]
+            argv = [TARGET.wine, os.path.abspath(exe), *map(str, args)]
             cmdline += " " + subprocess.list2cmdline(argv[2:]) if args else ""
         t0 = time.monotonic()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -488,9 +493,9 @@ def _boot(path: str, env: dict):
     """`wineboot -i` into path; stop the server (the registry is then on disk)."""
     run = dict(env=dict(env, WINEPREFIX=path), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                stderr=subprocess.DEVNULL, timeout=300)
-    subprocess.run(["wine", "wineboot", "-i"], check=True, **run)
-    subprocess.run(["wineserver", "-k"], **run)
-    subprocess.run(["wineserver", "-w"], **run)
+    subprocess.run([TARGET.wine, "wineboot", "-i"], check=True, **run)
+    subprocess.run([TARGET.wineserver, "-k"], **run)
+    subprocess.run([TARGET.wineserver, "-w"], **run)
     _drop_socket_dir(path)
     for root, dirs, _ in os.walk(os.path.join(path, "drive_c", "users")):
         for d in (os.path.join(root, d) for d in dirs if os.path.islink(os.path.join(root, d))):
@@ -499,10 +504,11 @@ def _boot(path: str, env: dict):
 
 
 def _template(env: dict) -> str:
-    """The cached template prefix of this Wine, locale and user; built once, under a lock."""
-    ver = subprocess.run(["wine", "--version"], capture_output=True, text=True, env=env).stdout
+    """The cached template prefix of this Wine, architecture, locale and user; built once,
+    under a lock."""
+    ver = subprocess.run([TARGET.wine, "--version"], capture_output=True, text=True, env=env).stdout
     inf = "/usr/share/wine/wine.inf"  # its time stamp decides whether Wine updates a prefix
-    stamp = f"{ver}|{os.path.exists(inf) and os.stat(inf).st_mtime_ns}|{LOCALE}|{os.getuid()}|1"
+    stamp = f"{ver}|{os.path.exists(inf) and os.stat(inf).st_mtime_ns}|{LOCALE}|{os.getuid()}|{TARGET.arch}|2"
     cache = os.environ.get("WINERUN_CACHE") or os.path.expanduser("~/.cache/winerun")
     os.makedirs(cache, exist_ok=True)
     tpl = os.path.join(cache, "prefix-" + hashlib.sha1(stamp.encode()).hexdigest()[:12])
@@ -511,8 +517,5 @@ def _template(env: dict) -> str:
         if not os.path.isdir(tpl):
             shutil.rmtree(tpl + ".new", ignore_errors=True)
             _boot(tpl + ".new", env)
-            for root, _, files in os.walk(os.path.join(tpl + ".new", "drive_c", "windows", "system32")):
-                for f in files:
-                    os.chmod(os.path.join(root, f), 0o444)  # shared by all copies
             os.rename(tpl + ".new", tpl)
     return tpl
