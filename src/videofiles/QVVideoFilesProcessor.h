@@ -34,6 +34,7 @@ struct TVideoFile {
   // SortByName); empty at any other time.
   std::string NameKey;
 };
+static_assert(sizeof(TVideoFile::Size) == 8, "films over 4 GiB keep their size in the 32-bit build");
 using TVideoFileList = std::vector<TVideoFile>;
 
 // Answers a negative number, 0 or a positive number when item i1 of `files`
