@@ -15,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {

@@ -2,7 +2,7 @@
 #include "common/Errors.h"
 #include "common/Paths.h"
 #include "common/Text.h"
-#include "common/Win1251.h"
+#include "platform/Win1251.h"
 #include "platform/ScopedHandle.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 

@@ -9,7 +9,7 @@
 
 #include "FuzzCheck.h"
 #include "common/CommandLine.h"
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "common/Win1251.h"
-#include "platform/Platform_mem.h"
-#include "platform/VersionBlock.h"
+#include "platform/Win1251.h"
+#include "support/Platform_mem.h"
+#include "support/VersionBlock.h"
 #include "version/QVVersion.h"
 
 namespace {

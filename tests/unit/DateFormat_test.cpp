@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "common/Win1251.h"
-#include "platform/Platform_mem.h"
+#include "platform/Win1251.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

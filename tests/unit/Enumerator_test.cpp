@@ -4,7 +4,7 @@
 #include <random>
 
 #include "common/Text.h"
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {

@@ -5,7 +5,7 @@
 #include <regex>
 #include <stdexcept>
 
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

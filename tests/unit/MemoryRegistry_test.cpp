@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

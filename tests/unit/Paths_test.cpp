@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Errors.h"
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {

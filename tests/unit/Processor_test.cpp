@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "VersionBlockBuilder.h"
+#include "support/VersionBlockBuilder.h"
 #include "common/Errors.h"
 #include "common/Text.h"
-#include "common/Win1251.h"
-#include "platform/Platform_mem.h"
+#include "platform/Win1251.h"
+#include "support/Platform_mem.h"
 #include "version/QVVersion.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/Errors.h"
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 #include "version/QVVersion.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 

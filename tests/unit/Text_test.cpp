@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Errors.h"
-#include "common/Win1251.h"
+#include "platform/Win1251.h"
 
 namespace reelstart {
 namespace {

@@ -1,13 +1,13 @@
-#include "platform/VersionBlock.h"
+#include "support/VersionBlock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
-#include "VersionBlockBuilder.h"
-#include "common/Win1251.h"
-#include "platform/Platform_mem.h"
+#include "support/VersionBlockBuilder.h"
+#include "platform/Win1251.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "VersionBlockBuilder.h"
+#include "support/VersionBlockBuilder.h"
 #include "common/Errors.h"
-#include "common/Win1251.h"
-#include "platform/Platform_mem.h"
+#include "platform/Win1251.h"
+#include "support/Platform_mem.h"
 
 namespace reelstart {
 namespace {

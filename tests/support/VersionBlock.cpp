@@ -1,8 +1,8 @@
-#include "platform/VersionBlock.h"
+#include "support/VersionBlock.h"
 
 #include <algorithm>
 
-#include "common/Win1251.h"
+#include "platform/Win1251.h"
 
 namespace reelstart {
 

@@ -1,10 +1,10 @@
-#include "platform/Platform_mem.h"
+#include "support/Platform_mem.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "common/Win1251.h"
-#include "platform/VersionBlock.h"
+#include "platform/Win1251.h"
+#include "support/VersionBlock.h"
 
 namespace reelstart {
 
