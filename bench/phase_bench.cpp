@@ -6,10 +6,10 @@
 // benchmark tree, as Reelstart.exe is.
 //
 // For the order by name it also takes the comparison apart, with the same
-// quicksort: CompareByName, which cuts both file names from their paths and
+// quicksort: CompareNamesByLocale, which cuts both file names from their paths and
 // compares them with CompareStringA; CompareStringA alone, on names cut
 // once beforehand; sort keys made once per name by LCMapStringA and compared
-// bytewise, as Sort does. Each must give exactly the order of CompareByName;
+// bytewise, as Sort does. Each must give exactly the order of CompareNamesByLocale;
 // the result says whether they did on this tree.
 //
 // Writes "name value" lines to the file named by its first argument.
@@ -20,7 +20,10 @@
 #include "common/Paths.h"
 #include "platform/Platform_win.h"
 #include "platform/Win32.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "support/NameOrder.h"
+#include "videofiles/QVOrdering.h"
+#include "videofiles/QVPlaylist.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 
 namespace reelstart {
 namespace {
@@ -97,7 +100,7 @@ void TimeMode(const char* tag, TSortMode mode, const TVideoFileList& found,
   put("sort_s", Now() - t);
 
   t = Now();
-  const std::string text = enumerator.PlaylistText("", "Velkor Programs", "Copyright");
+  const std::string text = PlaylistText(enumerator.Files(), "", "Velkor Programs", "Copyright", {});
   put("text_s", Now() - t);
   put("text_bytes", static_cast<double>(text.size()));
 
@@ -112,16 +115,16 @@ void TimeMode(const char* tag, TSortMode mode, const TVideoFileList& found,
 
   if (mode == smNameAsc) {
     TVideoFileList expected = found;
-    QuickSort(expected, CompareByName);
+    QuickSort(expected, CompareNamesByLocale);
     bool same = true;
     for (std::size_t i = 0; i < expected.size(); ++i) {
       same = same && expected[i].Path == enumerator.Files()[i].Path;
     }
-    put("same_order_as_CompareByName", same ? 1 : 0);
+    put("same_order_as_CompareNamesByLocale", same ? 1 : 0);
   }
 
   TVideoFileList copy = found;
-  countedCompare = mode == smNameAsc ? CompareByName : CompareBySizeDesc;
+  countedCompare = mode == smNameAsc ? CompareNamesByLocale : CompareBySizeDesc;
   comparisons = 0;
   QuickSort(copy, Counted);
   put("comparisons", static_cast<double>(comparisons));
@@ -135,12 +138,12 @@ void SplitNameComparison(const TVideoFileList& found) {
   }
   TVideoFileList byName = full;
   double t = Now();
-  QuickSort(byName, CompareByName);
+  QuickSort(byName, CompareNamesByLocale);
   Put("name.split.compare_by_name_s", Now() - t);
 
   t = Now();
   TVideoFileList names;
-  for (const TVideoFile& file : full) names.push_back({ExtractFileName(file.Path), file.Size});
+  for (const TVideoFile& file : full) names.push_back({ExtractFileName(file.Path, {}), file.Size});
   Put("name.split.extract_names_s", Now() - t);
   t = Now();
   QuickSort(names, CompareBareNames);
@@ -148,7 +151,7 @@ void SplitNameComparison(const TVideoFileList& found) {
 
   t = Now();
   TVideoFileList keys;
-  for (const TVideoFile& file : full) keys.push_back({SortKey(ExtractFileName(file.Path)), file.Size});
+  for (const TVideoFile& file : full) keys.push_back({SortKey(ExtractFileName(file.Path, {})), file.Size});
   Put("name.split.make_keys_s", Now() - t);
   t = Now();
   QuickSort(keys, CompareKeys);
@@ -168,7 +171,7 @@ void Run(const char* outPath) {
 
   TQVVideoFilesEnumerator walker;
   double t = Now();
-  walker.FindFiles(ExtractFilePath(exePath) + "*.*");
+  walker.FindFiles(ExtractFilePath(exePath, {}) + "*.*");
   Put("walk_s", Now() - t);
   Put("files", walker.Count());
 

@@ -337,7 +337,7 @@ def summary(r: dict) -> str:
                        f"| {p[f'{tag}.write_s']:.3f} s | {own:.3f} s | {own / whole[mode]:.1%} |")
         same = {1: "yes", 0: "NO"}
         out += ["", "Sort by name taken apart (the same quicksort and comparisons):", "",
-                f"- CompareByName (file names cut from the paths at each comparison, then "
+                f"- CompareNamesByLocale (file names cut from the paths at each comparison, then "
                 f"CompareStringA): {p['name.split.compare_by_name_s']:.3f} s",
                 f"- CompareStringA alone, on file names cut from the paths beforehand: "
                 f"{p['name.split.comparestring_only_s']:.3f} s (cutting them: "
@@ -347,7 +347,7 @@ def summary(r: dict) -> str:
                 f"(making the keys: {p['name.split.make_keys_s']:.3f} s); same order: "
                 f"{same[int(p['name.split.keys_same_order'])]}",
                 f"- Sort as the program does it (keys): {p['name.sort_s']:.3f} s; same order as "
-                f"CompareByName: {same[int(p['name.same_order_as_CompareByName'])]}"]
+                f"CompareNamesByLocale: {same[int(p['name.same_order_as_CompareNamesByLocale'])]}"]
     out += ["", "Executable (tools/exe_report.py --check):", "", "```", r["exe_report"].rstrip(),
             "```", ""]
     return "\n".join(out)

@@ -1,6 +1,6 @@
 // How the cost of ordering the list grows: the program's quicksort with each
 // comparator, on 1,000, 10,000 and 100,000 films, on the host. ByName and
-// ByNameDesc sort with CompareByName, the definition of the name orders;
+// ByNameDesc sort with CompareNamesByLocale, the definition of the name orders;
 // ByNameKeys and ByNameDescKeys as Sort does, through sort keys (SortByName).
 //
 //   cmake --build --preset host --target sort_bench && build/host/sort_bench
@@ -16,7 +16,8 @@
 #include <string>
 
 #include "support/Platform_mem.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "support/NameOrder.h"
+#include "videofiles/QVOrdering.h"
 
 namespace reelstart {
 namespace {
@@ -111,7 +112,7 @@ void SortByNameKeys(benchmark::State& state, bool descending) {
     state.PauseTiming();
     TVideoFileList list = films;
     state.ResumeTiming();
-    SortByName(list, descending);
+    SortByName(list, descending, {});
     benchmark::DoNotOptimize(list.data());
   }
   state.SetComplexityN(state.range(0));
@@ -119,8 +120,8 @@ void SortByNameKeys(benchmark::State& state, bool descending) {
 
 void BySize(benchmark::State& state) { SortBy(state, CompareBySize); }
 void BySizeDesc(benchmark::State& state) { SortBy(state, CompareBySizeDesc); }
-void ByName(benchmark::State& state) { SortBy(state, CompareByName); }
-void ByNameDesc(benchmark::State& state) { SortBy(state, CompareByNameDesc); }
+void ByName(benchmark::State& state) { SortBy(state, CompareNamesByLocale); }
+void ByNameDesc(benchmark::State& state) { SortBy(state, CompareNamesByLocaleDesc); }
 void ByNameKeys(benchmark::State& state) { SortByNameKeys(state, false); }
 void ByNameDescKeys(benchmark::State& state) { SortByNameKeys(state, true); }
 

@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-#include "platform/Platform.h"
+#include "common/Text.h"
 
 namespace reelstart {
 
 namespace {
-
-constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 void AppendNumber(std::string& text, int value, int minDigits) {
   char digits[12];
@@ -28,29 +26,6 @@ void AppendNumber(std::string& text, int value, int minDigits) {
 int DayOfWeek(TDateTime date) {
   const long days = static_cast<long>(std::floor(date));
   return static_cast<int>(((days % 7) + 7 + 6) % 7);
-}
-
-TFormatSettings GetLocaleFormatSettings() {
-  Platform& platform = ThePlatform();
-  TFormatSettings settings;
-  std::string picture = platform.GetLocaleInfoA(win::kLocaleSShortDate);
-  if (!picture.empty()) settings.ShortDateFormat = std::move(picture);
-  const std::string separator = platform.GetLocaleInfoA(win::kLocaleSDate);
-  if (separator.size() == 1) settings.DateSeparator = separator[0];
-  for (std::uint32_t month = 0; month < 12; ++month) {
-    settings.ShortMonthNames[month] = platform.GetLocaleInfoA(win::kLocaleSAbbrevMonthName1 + month);
-    settings.LongMonthNames[month] = platform.GetLocaleInfoA(win::kLocaleSMonthName1 + month);
-  }
-  // The locale counts its day names from Monday.
-  for (std::uint32_t day = 0; day < 7; ++day) {
-    const std::uint32_t fromMonday = (day + 6) % 7;
-    settings.ShortDayNames[day] = platform.GetLocaleInfoA(win::kLocaleSAbbrevDayName1 + fromMonday);
-    settings.LongDayNames[day] = platform.GetLocaleInfoA(win::kLocaleSDayName1 + fromMonday);
-  }
-  for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
-    settings.LeadBytes[byte] = platform.IsDBCSLeadByte(static_cast<unsigned char>(byte));
-  }
-  return settings;
 }
 
 std::string FormatDate(std::string_view picture, TDateTime date, const TFormatSettings& settings) {

@@ -1,15 +1,15 @@
 // Dates as the user reads them. The locale's short date picture, date
 // separator and day and month names are read once, when a run starts, into
-// a TFormatSettings value; everything the run turns into a date text is
-// formatted with that value.
+// a TFormatSettings value (GetLocaleFormatSettings); everything the run turns
+// into a date text is formatted with that value.
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <string>
 #include <string_view>
 
 #include "common/Dates.h"
+#include "common/Text.h"
 
 namespace reelstart {
 
@@ -24,13 +24,8 @@ struct TFormatSettings {
   std::array<std::string, 7> LongDayNames;
   // Bytes that start a double-byte character in the ANSI code page: the
   // byte after one is never taken for a picture letter or a quote.
-  std::bitset<256> LeadBytes;
+  TLeadBytes LeadBytes;
 };
-
-// The user's settings as the locale gives them now. A locale without a short
-// date picture gets "m/d/yy"; a separator that is missing or longer than one
-// byte becomes "/". Names the locale lacks stay empty.
-TFormatSettings GetLocaleFormatSettings();
 
 // `date` shown by `picture`. Letters are read regardless of case:
 //   d, dd        day, at least one or two digits; ddd short, dddd (or more)

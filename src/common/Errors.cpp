@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "common/Locale.h"
 #include "common/Paths.h"
 #include "common/Text.h"
 #include "platform/Platform.h"
@@ -13,17 +14,11 @@ namespace {
 
 constexpr std::size_t kMaxReportLength = 1023;
 
-std::string Hex8(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 15];
-  return text;
-}
-
 void ShowException(const Exception& error) {
   Platform& platform = ThePlatform();
   const std::string text = ExceptionReportText(
-      error, ExtractFileName(platform.GetModuleFileNameA()), platform.GetModuleBase());
+      error, ExtractFileName(platform.GetModuleFileNameA(), GetAnsiLeadBytes()),
+      platform.GetModuleBase());
   platform.MessageBoxA(text, "Application Error",
                        win::kMbOk | win::kMbIconStop | win::kMbTaskModal);
 }
@@ -39,7 +34,7 @@ std::string ExceptionReportText(const Exception& error, const std::string& modul
   const auto offset =
       static_cast<std::uint32_t>(error.Address() != 0 ? error.Address() - imageBase : 0);
   std::string text = Format("Exception %s in module %s at %s.\r\n%s%s\r\n",
-                            {error.ClassName(), moduleFileName, Hex8(offset), message,
+                            {error.ClassName(), moduleFileName, HexDigits(offset, 8), message,
                              needsPeriod ? "." : ""});
   if (text.size() > kMaxReportLength) text.resize(kMaxReportLength);
   return text;

@@ -10,7 +10,6 @@ namespace reelstart {
 namespace {
 
 constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // No width, index or precision is larger. A placeholder with a larger one is
@@ -31,6 +30,15 @@ bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& number) {
 }
 
 }  // namespace
+
+std::string HexDigits(std::uint32_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(static_cast<std::size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+    text[static_cast<std::size_t>(i)] = kDigits[value & 15];
+  }
+  return text;
+}
 
 std::string AsciiLowerCase(std::string_view text) {
   std::string result(text);

@@ -1,14 +1,25 @@
 // Text helpers over 8-bit ANSI strings.
 #pragma once
 
+#include <bitset>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace reelstart {
 
+// The bytes that start a double-byte character in the ANSI code page; none
+// for a single-byte one such as Windows-1251. Read once a run
+// (GetAnsiLeadBytes) and handed to every helper that splits text by bytes.
+using TLeadBytes = std::bitset<256>;
+
 // Folds only the ASCII letters A to Z; every other byte stays as it is.
+constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 std::string AsciiLowerCase(std::string_view text);
+
+// The low `digits` hexadecimal digits of `value`, upper case, leading zeros kept.
+std::string HexDigits(std::uint32_t value, int digits);
 
 // Byte comparison with only the ASCII letters a to z folded to A to Z; the
 // first differing byte decides as an unsigned value, and a prefix comes first.

@@ -14,12 +14,6 @@ namespace {
 constexpr std::uint32_t kFileNotFoundMessage = 65436;  // "Файл "%s" не найден."
 constexpr char kMakersCompany[] = "Velkor Programs";
 
-std::string Hex4(unsigned value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  return {kDigits[(value >> 12) & 15], kDigits[(value >> 8) & 15], kDigits[(value >> 4) & 15],
-          kDigits[value & 15]};
-}
-
 bool FileExists(const std::string& fileName) {
   const std::uint32_t attributes = ThePlatform().GetFileAttributesA(fileName);
   return attributes != win::kInvalidFileAttributes &&
@@ -92,7 +86,7 @@ void TQVFileVersionInfo::Refresh() {
       length >= 4 && translation != nullptr) {
     unsigned char words[4];
     std::memcpy(words, translation, sizeof words);
-    Language = Hex4(words[0] | words[1] << 8) + Hex4(words[2] | words[3] << 8);
+    Language = HexDigits(words[0] | words[1] << 8, 4) + HexDigits(words[2] | words[3] << 8, 4);
   }
 
   Comments = QueryStringValue(block, "Comments");

@@ -1,10 +1,9 @@
-// The ASX playlist writer.
+#include "videofiles/QVPlaylist.h"
+
 #include "common/Errors.h"
 #include "common/Paths.h"
-#include "common/Text.h"
-#include "platform/Win1251.h"
 #include "platform/ScopedHandle.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "platform/Win1251.h"
 
 namespace reelstart {
 
@@ -18,11 +17,6 @@ constexpr auto kPlaylistHeader = Win1251(
     u8"<Copyright>Авторские права: %s</Copyright>\r\n"
     u8"<Title>Фильмы</Title>");
 
-// The item's file name without its extension.
-std::string Title(const std::string& path) {
-  return ChangeFileExt(ExtractFileName(path), "");
-}
-
 // The system's text for `code` without the trailing blanks, line breaks and
 // periods FormatMessageA ends it with.
 std::string SysErrorMessage(std::uint32_t code) {
@@ -30,9 +24,18 @@ std::string SysErrorMessage(std::uint32_t code) {
   return std::string(TrimRight(text, [](unsigned char c) { return c <= ' ' || c == '.'; }));
 }
 
-// Creates `fileName` (or truncates it) and writes `text` with one write.
-// Raises EFCreateError when the file cannot be created, EWriteError when
-// fewer bytes were written; the file is closed on every path.
+// The folder the playlist goes to: "TMP" as it is set, trailing backslash and
+// all. Unset or empty, the system's temporary folder: the root of the current
+// drive, which is where "\" + name would land, is often the read-only disc.
+std::string PlaylistFolder(const TLeadBytes& leadBytes) {
+  Platform& platform = ThePlatform();
+  std::string tmpDir = platform.GetEnvironmentVariableA("TMP");
+  if (tmpDir.empty()) tmpDir = ExcludeTrailingBackslash(platform.GetTempPathA(), leadBytes);
+  return tmpDir;
+}
+
+}  // namespace
+
 void SaveToFile(const std::string& fileName, const std::string& text) {
   Platform& platform = ThePlatform();
   const ScopedFileHandle file(platform.CreateFileA(fileName, win::kGenericRead | win::kGenericWrite,
@@ -50,47 +53,25 @@ void SaveToFile(const std::string& fileName, const std::string& text) {
   }
 }
 
-// The folder the playlist goes to: "TMP" as it is set, trailing backslash and
-// all. Unset or empty, the system's temporary folder: the root of the current
-// drive, which is where "\" + name would land, is often the read-only disc.
-std::string PlaylistFolder() {
-  Platform& platform = ThePlatform();
-  std::string tmpDir = platform.GetEnvironmentVariableA("TMP");
-  if (tmpDir.empty()) tmpDir = ExcludeTrailingBackslash(platform.GetTempPathA());
-  return tmpDir;
-}
-
-}  // namespace
-
-std::string TQVVideoFilesEnumerator::PlaylistText(const std::string& author,
-                                                  const std::string& publisher,
-                                                  const std::string& copyright) const {
+std::string PlaylistText(const TVideoFileList& files, const std::string& author,
+                         const std::string& publisher, const std::string& copyright,
+                         const TLeadBytes& leadBytes) {
   std::string text = Format(kPlaylistHeader, {author, publisher, copyright});
   text += "\r\n";
-  for (const TVideoFile& file : files_) {
+  for (const TVideoFile& file : files) {
     text += "\t<Entry>\r\n\t\t<Ref href=\"";
     text += file.Path;
     text += "\"/>\r\n\t\t<Title>";
-    text += Title(file.Path);
+    text += ChangeFileExt(ExtractFileName(file.Path, leadBytes), "", leadBytes);
     text += "</Title>\r\n\t</Entry>\r\n";
   }
   text += "</ASX>\r\n";
   return text;
 }
 
-bool TQVVideoFilesEnumerator::CreatePlaylist(const std::string& author,
-                                             const std::string& publisher,
-                                             const std::string& copyright,
-                                             std::string& playlistFile) {
-  playlistFile.clear();
-  if (Count() == 0) return false;
-  Sort();
-  const std::string tmpDir = PlaylistFolder();
-  const std::string text = PlaylistText(author, publisher, copyright);
-  playlistFile = tmpDir + "\\" +
-                 ChangeFileExt(ExtractFileName(ThePlatform().GetModuleFileNameA()), ".asx");
-  SaveToFile(playlistFile, text);
-  return true;
+std::string PlaylistFileName(const TLeadBytes& leadBytes) {
+  const std::string exeName = ExtractFileName(ThePlatform().GetModuleFileNameA(), leadBytes);
+  return PlaylistFolder(leadBytes) + "\\" + ChangeFileExt(exeName, ".asx", leadBytes);
 }
 
 }  // namespace reelstart

@@ -1,22 +1,12 @@
-// The start statistics: what every run that is not a help request leaves in
-// the registry under both roots.
-#include <cstdint>
+#include "videofiles/QVStatistics.h"
 
-#include "common/DateFormat.h"
 #include "common/Errors.h"
 #include "common/Paths.h"
-#include "common/Text.h"
-#include "platform/Platform.h"
 #include "platform/ScopedHandle.h"
-#include "version/QVVersion.h"
-#include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {
 
 namespace {
-
-// In the order they are written.
-constexpr RegistryKey kRegistryRoots[] = {kHkeyLocalMachine, kHkeyCurrentUser};
 
 constexpr char kStartsCount[] = "Starts Count";
 
@@ -62,46 +52,29 @@ std::uint32_t ReadStartsCount(RegistryKey key) {
 
 }  // namespace
 
-std::string StartDirectory(const std::string& exePath) {
-  const std::string folder = ExtractFilePath(exePath);
-  const std::string trimmed = ExcludeTrailingBackslash(folder);
+std::string StartDirectory(const std::string& exePath, const TLeadBytes& leadBytes) {
+  const std::string folder = ExtractFilePath(exePath, leadBytes);
+  const std::string trimmed = ExcludeTrailingBackslash(folder, leadBytes);
   // "D:" names the drive's current folder, not its root.
   return !trimmed.empty() && trimmed.back() == ':' ? folder : trimmed;
 }
 
-void TQVVideoFilesProcessor::SaveStatistics(const TQVVideoFilesEnumerator& enumerator,
-                                            const TQVFileVersionInfo& versionInfo) {
-  Platform& platform = ThePlatform();
-  const TFormatSettings& settings = FormatSettings;
+void WriteStartStatistics(RegistryKey root, const std::string& keyPath,
+                          const TStartStatistics& statistics) {
+  RegistryKey opened = 0;
+  // A key that cannot be opened is not reported here: its first write fails.
+  ThePlatform().RegCreateKeyExA(root, keyPath, win::kRegOptionNonVolatile, win::kKeyAllAccess,
+                                opened);
+  const ScopedRegistryKey key(opened);
 
-  const SystemTime now = platform.GetLocalTime();
-  TDateTime today = 0;
-  TryEncodeDate(now.Year, now.Month, now.Day, today);
-
-  const std::string keyPath =
-      Format("Software\\%s\\%s\\%s",
-             {versionInfo.CompanyName, versionInfo.InternalName, versionInfo.ProductVersion});
-  const std::string lastStart = DateToStr(today, settings);
-  const auto videoFilesCount = static_cast<std::uint32_t>(enumerator.Count());
-  const std::string releaseDate = DateToStr(versionInfo.GetReleaseDate(), settings);
-  const std::string startDirectory = StartDirectory(platform.GetModuleFileNameA());
-
-  for (const RegistryKey root : kRegistryRoots) {
-    RegistryKey opened = 0;
-    // A key that cannot be opened is not reported here: its first write fails.
-    platform.RegCreateKeyExA(root, keyPath, win::kRegOptionNonVolatile, win::kKeyAllAccess,
-                             opened);
-    const ScopedRegistryKey key(opened);
-
-    WriteString(key.Get(), "Last Start", lastStart);
-    WriteInteger(key.Get(), "VideoFiles Count", videoFilesCount);
-    // Each root counts the runs that reached it; the count wraps to 0.
-    WriteInteger(key.Get(), kStartsCount, ReadStartsCount(key.Get()) + 1);
-    WriteString(key.Get(), "Release Date", releaseDate);
-    WriteString(key.Get(), "Publisher Site", versionInfo.PublisherSite);
-    WriteString(key.Get(), "Build", versionInfo.FileVersion);
-    WriteString(key.Get(), "Start Directory", startDirectory);
-  }
+  WriteString(key.Get(), "Last Start", statistics.LastStart);
+  WriteInteger(key.Get(), "VideoFiles Count", statistics.VideoFilesCount);
+  // Each root counts the runs that reached it; the count wraps to 0.
+  WriteInteger(key.Get(), kStartsCount, ReadStartsCount(key.Get()) + 1);
+  WriteString(key.Get(), "Release Date", statistics.ReleaseDate);
+  WriteString(key.Get(), "Publisher Site", statistics.PublisherSite);
+  WriteString(key.Get(), "Build", statistics.Build);
+  WriteString(key.Get(), "Start Directory", statistics.StartDirectory);
 }
 
 }  // namespace reelstart

@@ -1,5 +1,5 @@
-// The walk of the folder tree, the video file test, the size probe and the
-// orderings of the list.
+#include "videofiles/QVVideoFilesEnumerator.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "common/Paths.h"
-#include "common/Text.h"
 #include "platform/ScopedHandle.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "videofiles/QVOrdering.h"
+#include "videofiles/QVPlaylist.h"
 
 namespace reelstart {
 
@@ -39,19 +39,6 @@ std::optional<FileIdentity> EntryIdentity(const std::string& path) {
   return identity;
 }
 
-// Size of the file at `path`, or nothing when it cannot be opened for
-// reading (others may read it meanwhile, but not write it).
-std::optional<std::int64_t> ProbeFileSize(const std::string& path) {
-  Platform& platform = ThePlatform();
-  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
-                                                   win::kOpenExisting,
-                                                   win::kFileAttributeArchive));
-  if (!file.IsValid()) return std::nullopt;
-  std::uint32_t high = 0;
-  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
-}
-
 }  // namespace
 
 bool TQVVideoFilesEnumerator::IsSubDirectory(const FindData& entry) {
@@ -59,13 +46,20 @@ bool TQVVideoFilesEnumerator::IsSubDirectory(const FindData& entry) {
          entry.FileName != "..";
 }
 
-bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry) {
-  const std::string ext = AsciiLowerCase(ExtractFileExt(entry.FileName));
+bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes) {
+  const std::string ext = AsciiLowerCase(ExtractFileExt(entry.FileName, leadBytes));
   return std::find(kVideoFileExts.begin(), kVideoFileExts.end(), ext) != kVideoFileExts.end();
 }
 
 std::int64_t TQVVideoFilesEnumerator::GetFileSize64(const std::string& path) {
-  return ProbeFileSize(path).value_or(0);
+  Platform& platform = ThePlatform();
+  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
+                                                   win::kOpenExisting,
+                                                   win::kFileAttributeArchive));
+  if (!file.IsValid()) return 0;
+  std::uint32_t high = 0;
+  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
 void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
@@ -169,7 +163,7 @@ std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>
 bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<Ancestor>& ancestors) {
   const std::optional<std::vector<FindData>> entries = ReadListing(mask);
   if (!entries) return false;
-  const std::string dir = ExtractFilePath(mask);
+  const std::string dir = ExtractFilePath(mask, leadBytes_);
   ancestors.push_back({dir, false, std::nullopt});
   const std::vector<bool> ambiguous = Ambiguous(*entries);
   for (std::size_t i = 0; i < entries->size(); ++i) {
@@ -191,13 +185,16 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<Ancestor
       if (!Walk(path + "\\*.*", ancestors) && !byShortName && !shortName.empty()) {
         Walk(dir + shortName + "\\*.*", ancestors);
       }
-    } else if (IsVideoFile(entry)) {
-      std::optional<std::int64_t> size = ProbeFileSize(path);
-      if (!size && !byShortName && !shortName.empty() && !Exists(path)) {
+    } else if (IsVideoFile(entry, leadBytes_)) {
+      std::int64_t size = GetFileSize64(path);
+      // Size 0 may be a file that does not open: by its 8.3 name if the
+      // listed one leads nowhere. (A film that exists but cannot be read
+      // keeps the name it was listed by.)
+      if (size == 0 && !byShortName && !shortName.empty() && !Exists(path)) {
         path = dir + shortName;
-        size = ProbeFileSize(path);
+        size = GetFileSize64(path);
       }
-      AddFile(std::move(path), size.value_or(0));
+      AddFile(std::move(path), size);
     }
   }
   ancestors.pop_back();
@@ -218,107 +215,19 @@ bool TQVVideoFilesEnumerator::IsAncestor(const std::string& path,
   return false;
 }
 
-// --- Ordering -------------------------------------------------------------
+void TQVVideoFilesEnumerator::Sort() { SortVideoFiles(files_, SortMode, leadBytes_); }
 
-int CompareByName(const TVideoFileList& files, int i1, int i2) {
-  const std::string name1 = ExtractFileName(files[static_cast<std::size_t>(i1)].Path);
-  const std::string name2 = ExtractFileName(files[static_cast<std::size_t>(i2)].Path);
-  // CompareStringA answers 1, 2 or 3 for less, equal, greater (0 on failure).
-  return ThePlatform().CompareStringA(win::kNormIgnoreCase, name1, name2) - win::kCstrEqual;
-}
-
-int CompareByNameDesc(const TVideoFileList& files, int i1, int i2) {
-  return CompareByName(files, i2, i1);
-}
-
-int CompareBySize(const TVideoFileList& files, int i1, int i2) {
-  const TVideoFile& file1 = files[static_cast<std::size_t>(i1)];
-  const TVideoFile& file2 = files[static_cast<std::size_t>(i2)];
-  if (file1.Size == file2.Size) return AsciiCompareText(file1.Path, file2.Path);
-  return file1.Size > file2.Size ? 1 : -1;
-}
-
-int CompareBySizeDesc(const TVideoFileList& files, int i1, int i2) {
-  return CompareBySize(files, i2, i1);
-}
-
-namespace {
-
-void QuickSortRange(TVideoFileList& files, int left, int right, TVideoFileCompare compare) {
-  while (left < right) {
-    int i = left;
-    int j = right;
-    int pivot = (left + right) / 2;
-    do {
-      while (compare(files, i, pivot) < 0) ++i;
-      while (compare(files, j, pivot) > 0) --j;
-      if (i <= j) {
-        if (i != j) std::swap(files[static_cast<std::size_t>(i)], files[static_cast<std::size_t>(j)]);
-        // The pivot is an index: keep it on the pivot item as that moves.
-        if (pivot == i) {
-          pivot = j;
-        } else if (pivot == j) {
-          pivot = i;
-        }
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (left < j) QuickSortRange(files, left, j, compare);
-    left = i;
-  }
-}
-
-// Bytewise, as unsigned values: the order of the keys is CompareStringA's.
-int CompareNameKeys(const TVideoFileList& files, int i1, int i2) {
-  return files[static_cast<std::size_t>(i1)].NameKey.compare(
-      files[static_cast<std::size_t>(i2)].NameKey);
-}
-
-int CompareNameKeysDesc(const TVideoFileList& files, int i1, int i2) {
-  return CompareNameKeys(files, i2, i1);
-}
-
-}  // namespace
-
-void QuickSort(TVideoFileList& files, TVideoFileCompare compare) {
-  if (files.size() > 1) QuickSortRange(files, 0, static_cast<int>(files.size()) - 1, compare);
-}
-
-// CompareByName cuts both file names from their paths and has the locale
-// compare them, twice for each of the n log n comparisons; under Wine that
-// was most of a run's own work on a large collection. A sort key does the
-// locale's work once per file, and the keys of two names compare as
-// CompareStringA compares the names, with the same sign every time. The
-// quicksort asks the same questions and gets the same answers, so the order,
-// ties between equal names included, is CompareByName's.
-void SortByName(TVideoFileList& files, bool descending) {
-  Platform& platform = ThePlatform();
-  for (TVideoFile& file : files) {
-    file.NameKey =
-        platform.LCMapStringA(win::kLcmapSortKey | win::kNormIgnoreCase, ExtractFileName(file.Path));
-  }
-  QuickSort(files, descending ? CompareNameKeysDesc : CompareNameKeys);
-  for (TVideoFile& file : files) std::string().swap(file.NameKey);  // memory back at once
-}
-
-void TQVVideoFilesEnumerator::Sort() {
-  switch (SortMode) {
-    case smNameAsc:
-      SortByName(files_, false);
-      break;
-    case smNameDesc:
-      SortByName(files_, true);
-      break;
-    case smSizeAsc:
-      QuickSort(files_, CompareBySize);
-      break;
-    case smSizeDesc:
-      QuickSort(files_, CompareBySizeDesc);
-      break;
-    default:
-      break;  // smNone and any other value: as found
-  }
+bool TQVVideoFilesEnumerator::CreatePlaylist(const std::string& author,
+                                             const std::string& publisher,
+                                             const std::string& copyright,
+                                             std::string& playlistFile) {
+  playlistFile.clear();
+  if (Count() == 0) return false;
+  Sort();
+  const std::string text = PlaylistText(files_, author, publisher, copyright, leadBytes_);
+  playlistFile = PlaylistFileName(leadBytes_);
+  SaveToFile(playlistFile, text);
+  return true;
 }
 
 }  // namespace reelstart

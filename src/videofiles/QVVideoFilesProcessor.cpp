@@ -2,16 +2,21 @@
 #include "videofiles/QVVideoFilesProcessor.h"
 
 #include "common/CommandLine.h"
+#include "common/Locale.h"
 #include "common/Paths.h"
-#include "common/Text.h"
 #include "platform/Platform.h"
 #include "version/QVVersion.h"
+#include "videofiles/QVStatistics.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 
 namespace reelstart {
 
 namespace {
 
 constexpr std::uint32_t kHelpMessage = 65437;
+
+// In the order they are written.
+constexpr RegistryKey kRegistryRoots[] = {kHkeyLocalMachine, kHkeyCurrentUser};
 
 }  // namespace
 
@@ -25,10 +30,11 @@ TSortMode TQVVideoFilesProcessor::GetSortMode() {
   return asc || !desc ? smNameAsc : smNameDesc;
 }
 
-void TQVVideoFilesProcessor::ShowHelp(const TQVFileVersionInfo& versionInfo) {
+void TQVVideoFilesProcessor::ShowHelp(const TQVFileVersionInfo& versionInfo,
+                                      const TLeadBytes& leadBytes) {
   Platform& platform = ThePlatform();
-  const std::string program =
-      platform.CharUpperBuffA(ChangeFileExt(ExtractFileName(versionInfo.FileName), ""));
+  const std::string program = platform.CharUpperBuffA(
+      ChangeFileExt(ExtractFileName(versionInfo.FileName, leadBytes), "", leadBytes));
   const std::string text = Format(platform.LoadStringA(kHelpMessage),
                                   {program, "name", "size", "no", "asc", "desc", "?"});
   platform.MessageBoxA(text, versionInfo.ProductName, win::kMbOk | win::kMbIconInformation);
@@ -36,7 +42,7 @@ void TQVVideoFilesProcessor::ShowHelp(const TQVFileVersionInfo& versionInfo) {
 
 void TQVVideoFilesProcessor::Execute() {
   Platform& platform = ThePlatform();
-  FormatSettings = GetLocaleFormatSettings();
+  const TFormatSettings settings = GetLocaleFormatSettings();
   // The program's own path always comes from the module, never from the
   // command line.
   const std::string exePath = platform.GetModuleFileNameA();
@@ -44,13 +50,13 @@ void TQVVideoFilesProcessor::Execute() {
   versionInfo.SetFileName(exePath);
 
   if (FindSwitch("?") || FindSwitch("help")) {
-    ShowHelp(versionInfo);
+    ShowHelp(versionInfo, settings.LeadBytes);
     return;
   }
 
-  TQVVideoFilesEnumerator enumerator;
+  TQVVideoFilesEnumerator enumerator(settings.LeadBytes);
   enumerator.SortMode = GetSortMode();
-  enumerator.FindFiles(ExtractFilePath(exePath) + "*.*");
+  enumerator.FindFiles(ExtractFilePath(exePath, settings.LeadBytes) + "*.*");
 
   std::string playlistFile;
   if (enumerator.CreatePlaylist(versionInfo.Author, versionInfo.CompanyName,
@@ -61,7 +67,28 @@ void TQVVideoFilesProcessor::Execute() {
   }
   // After the playlist is open, so that the registry never holds up playback;
   // also when nothing was found.
-  SaveStatistics(enumerator, versionInfo);
+  SaveStatistics(enumerator, versionInfo, settings);
+}
+
+void TQVVideoFilesProcessor::SaveStatistics(const TQVVideoFilesEnumerator& enumerator,
+                                            const TQVFileVersionInfo& versionInfo,
+                                            const TFormatSettings& settings) {
+  Platform& platform = ThePlatform();
+  const SystemTime now = platform.GetLocalTime();
+  TDateTime today = 0;
+  TryEncodeDate(now.Year, now.Month, now.Day, today);
+
+  const std::string keyPath =
+      Format("Software\\%s\\%s\\%s",
+             {versionInfo.CompanyName, versionInfo.InternalName, versionInfo.ProductVersion});
+  TStartStatistics statistics;
+  statistics.LastStart = DateToStr(today, settings);
+  statistics.VideoFilesCount = static_cast<std::uint32_t>(enumerator.Count());
+  statistics.ReleaseDate = DateToStr(versionInfo.GetReleaseDate(), settings);
+  statistics.PublisherSite = versionInfo.PublisherSite;
+  statistics.Build = versionInfo.FileVersion;
+  statistics.StartDirectory = StartDirectory(platform.GetModuleFileNameA(), settings.LeadBytes);
+  for (const RegistryKey root : kRegistryRoots) WriteStartStatistics(root, keyPath, statistics);
 }
 
 }  // namespace reelstart

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/Locale.h"
 #include "platform/Win1251.h"
 #include "support/Platform_mem.h"
 

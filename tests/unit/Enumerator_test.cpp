@@ -4,8 +4,10 @@
 #include <random>
 
 #include "common/Text.h"
+#include "support/NameOrder.h"
 #include "support/Platform_mem.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "videofiles/QVOrdering.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 
 namespace reelstart {
 namespace {
@@ -31,13 +33,13 @@ TEST(IsVideoFileTest, MatchesTheTwelveExtensionsOnly) {
                           "a.mpa",  "a.mpe",  "a.mpg",    "a.mpv2", "a.mp2v", "a.wmv",
                           "FILM.AVI", "Film.Avi", ".avi", "a.b.WMV", "\xD4\xE8\xEB\xFC\xEC.avi"};
   for (const char* name : videos) {
-    EXPECT_TRUE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""})) << name;
+    EXPECT_TRUE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""}, {})) << name;
   }
   const char* others[] = {"film.avi.tmp", "film", "film.mkv", "film.mp4", "film.mov",
                           "film.vob", "film.asx", "film.avi ", "film.av", "film.avix",
                           "film.", "avi", "film.mp2v\\x"};
   for (const char* name : others) {
-    EXPECT_FALSE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""})) << name;
+    EXPECT_FALSE(TQVVideoFilesEnumerator::IsVideoFile({0x20, name, ""}, {})) << name;
   }
 }
 
@@ -344,9 +346,10 @@ TEST(SortTest, SortsLargeListsCompletely) {
                                   }));
 }
 
-// Sort reaches the name orders through sort keys; they must be the orders of
-// CompareByName and CompareByNameDesc exactly, ties between equal names too.
-TEST(SortTest, NameOrdersAreThoseOfCompareByName) {
+// Sort reaches the name orders through sort keys; they must be exactly the
+// orders the quicksort gives with CompareStringA asked on every comparison,
+// ties between equal names too.
+TEST(SortTest, NameOrdersAreThoseOfCompareString) {
   MemoryPlatform platform;
   std::mt19937 random(11);
   const char* const parts[] = {"a", "A", "b", "B", "-", "'", " ", "1", "10", "2",
@@ -359,7 +362,7 @@ TEST(SortTest, NameOrdersAreThoseOfCompareByName) {
   }
   for (const bool descending : {false, true}) {
     TVideoFileList expected = files;
-    QuickSort(expected, descending ? CompareByNameDesc : CompareByName);
+    QuickSort(expected, descending ? CompareNamesByLocaleDesc : CompareNamesByLocale);
     std::vector<std::string> expectedPaths;
     for (const TVideoFile& file : expected) expectedPaths.push_back(file.Path);
     EXPECT_EQ(Sorted(files, descending ? smNameDesc : smNameAsc), expectedPaths)

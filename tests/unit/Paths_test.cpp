@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Locale.h"
 #include "support/Platform_mem.h"
 
 namespace reelstart {
@@ -17,17 +18,24 @@ struct PathCase {
 
 void PrintTo(const PathCase& c, std::ostream* os) { *os << '"' << c.path << '"'; }
 
-class PathsTest : public ::testing::TestWithParam<PathCase> {
- protected:
+// The lead bytes a system of `codePage` reports (none for 1251).
+TLeadBytes LeadBytesOf(unsigned codePage) {
   MemoryPlatform platform;
-};
+  platform.SetCodePage(codePage);
+  return GetAnsiLeadBytes();
+}
 
+const TLeadBytes kSingleByte;
+
+class PathsTest : public ::testing::TestWithParam<PathCase> {};
+
+// The helpers are pure: no platform is installed here.
 TEST_P(PathsTest, SplitsAtTheLastDelimiter) {
   const PathCase& c = GetParam();
-  EXPECT_EQ(ExtractFilePath(c.path), c.folder);
-  EXPECT_EQ(ExtractFileName(c.path), c.name);
-  EXPECT_EQ(ExtractFileExt(c.path), c.ext);
-  EXPECT_EQ(ChangeFileExt(c.path, ".asx"), c.asx);
+  EXPECT_EQ(ExtractFilePath(c.path, kSingleByte), c.folder);
+  EXPECT_EQ(ExtractFileName(c.path, kSingleByte), c.name);
+  EXPECT_EQ(ExtractFileExt(c.path, kSingleByte), c.ext);
+  EXPECT_EQ(ChangeFileExt(c.path, ".asx", kSingleByte), c.asx);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,34 +51,30 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"", "", "", "", ".asx"}));
 
 TEST(PathsDoubleByteTest, TrailByteIsNeverADelimiter) {
-  MemoryPlatform platform;
-  platform.SetCodePage(932);
+  const TLeadBytes shiftJis = LeadBytesOf(932);
   // 0x95 0x5C is one Shift-JIS character whose second byte is the code of '\'.
   const std::string path = "D:\\\x95\x5C.avi";
-  EXPECT_EQ(ExtractFilePath(path), "D:\\");
-  EXPECT_EQ(ExtractFileName(path), "\x95\x5C.avi");
-  EXPECT_EQ(ExtractFileExt(path), ".avi");
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C"), "C:\\\x95\x5C");
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C\\"), "C:\\\x95\x5C");
+  EXPECT_EQ(ExtractFilePath(path, shiftJis), "D:\\");
+  EXPECT_EQ(ExtractFileName(path, shiftJis), "\x95\x5C.avi");
+  EXPECT_EQ(ExtractFileExt(path, shiftJis), ".avi");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C", shiftJis), "C:\\\x95\x5C");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C\\", shiftJis), "C:\\\x95\x5C");
 
   // The same bytes under a single-byte code page are two characters.
-  platform.SetCodePage(1251);
-  EXPECT_EQ(ExtractFileName(path), ".avi");
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C"), "C:\\\x95");
+  const TLeadBytes cyrillic = LeadBytesOf(1251);
+  EXPECT_EQ(ExtractFileName(path, cyrillic), ".avi");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\\x95\x5C", cyrillic), "C:\\\x95");
 }
 
 TEST(PathsDoubleByteTest, LeadByteAtTheEndStandsAlone) {
-  MemoryPlatform platform;
-  platform.SetCodePage(936);
-  EXPECT_EQ(ExtractFileName("D:\\a\\b\x81"), "b\x81");
+  EXPECT_EQ(ExtractFileName("D:\\a\\b\x81", LeadBytesOf(936)), "b\x81");
 }
 
 TEST(PathsTest, ExcludeTrailingBackslashKeepsOtherPaths) {
-  MemoryPlatform platform;
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\Temp\\"), "C:\\Temp");
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\Temp"), "C:\\Temp");
-  EXPECT_EQ(ExcludeTrailingBackslash("C:\\"), "C:");
-  EXPECT_EQ(ExcludeTrailingBackslash(""), "");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\Temp\\", kSingleByte), "C:\\Temp");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\Temp", kSingleByte), "C:\\Temp");
+  EXPECT_EQ(ExcludeTrailingBackslash("C:\\", kSingleByte), "C:");
+  EXPECT_EQ(ExcludeTrailingBackslash("", kSingleByte), "");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 
 #include "common/Errors.h"
 #include "support/Platform_mem.h"
-#include "videofiles/QVVideoFilesProcessor.h"
+#include "videofiles/QVPlaylist.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 
 namespace reelstart {
 namespace {
@@ -49,10 +50,10 @@ TEST_F(PlaylistTest, WritesTheExactBytes) {
 }
 
 TEST_F(PlaylistTest, HeaderIs137BytesBeforeItsValues) {
-  const std::string text = enumerator.PlaylistText("", "", "");
+  const std::string text = PlaylistText(enumerator.Files(), "", "", "", {});
   // Empty list: header, its CR LF, "</ASX>" CR LF; minus the six "%s" bytes.
   EXPECT_EQ(text.size(), 137u - 6u + 2u + 8u);
-  EXPECT_EQ(enumerator.PlaylistText("Ivan", "Velkor Programs", "(c) 2007"),
+  EXPECT_EQ(PlaylistText(enumerator.Files(), "Ivan", "Velkor Programs", "(c) 2007", {}),
             "<ASX Version=\"3.0\">\r\n"
             "<Author>" + kAuthorWord + " Ivan " + kPublisherWord + " Velkor Programs</Author>\r\n"
             "<Copyright>" + kCopyrightWord + " (c) 2007</Copyright>\r\n"

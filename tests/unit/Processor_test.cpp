@@ -9,6 +9,7 @@
 #include "platform/Win1251.h"
 #include "support/Platform_mem.h"
 #include "version/QVVersion.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {
@@ -212,6 +213,8 @@ TEST(GetSortModeTest, FollowsTheSwitchTable) {
     platform.CommandLine = std::string("\"D:\\start.exe\" ") + c.switches;
     EXPECT_EQ(TQVVideoFilesProcessor::GetSortMode(), c.mode) << c.switches;
   }
+  // An enumerator nobody sets the order of orders as the program does by default.
+  EXPECT_EQ(TQVVideoFilesEnumerator().SortMode, cases[0].mode);
 }
 
 TEST(ShowHelpTest, FillsTheHelpTextAndShowsTheBox) {
@@ -230,7 +233,7 @@ TEST(ShowHelpTest, FillsTheHelpTextAndShowsTheBox) {
     TQVFileVersionInfo versionInfo;
     versionInfo.FileName = c.fileName;
     versionInfo.ProductName = "Velkor Programs Reelstart";
-    TQVVideoFilesProcessor::ShowHelp(versionInfo);
+    TQVVideoFilesProcessor::ShowHelp(versionInfo, {});
     ASSERT_EQ(platform.MessageBoxes.size(), 1u);
     EXPECT_EQ(platform.MessageBoxes[0].Text,
               std::string("[") + c.program + "] name|size|no|asc|desc|? name");

@@ -7,6 +7,9 @@
 #include "common/Errors.h"
 #include "support/Platform_mem.h"
 #include "version/QVVersion.h"
+#include "common/Locale.h"
+#include "videofiles/QVStatistics.h"
+#include "videofiles/QVVideoFilesEnumerator.h"
 #include "videofiles/QVVideoFilesProcessor.h"
 
 namespace reelstart {
@@ -40,7 +43,7 @@ class StatisticsTest : public ::testing::Test {
     platform.LocalTime = {2008, 3, 5, 7, 23, 59, 59, 999};
     platform.LocaleInfo[win::kLocaleSShortDate] = "dd.MM.yyyy";
     platform.LocaleInfo[win::kLocaleSDate] = ".";
-    TQVVideoFilesProcessor::FormatSettings = GetLocaleFormatSettings();
+    settings = GetLocaleFormatSettings();
 
     versionInfo.CompanyName = "Velkor Programs";
     versionInfo.InternalName = "Reelstart";
@@ -52,7 +55,7 @@ class StatisticsTest : public ::testing::Test {
     enumerator.AddFile("D:\\Films\\b.avi", 2);
   }
 
-  void Save() { TQVVideoFilesProcessor::SaveStatistics(enumerator, versionInfo); }
+  void Save() { TQVVideoFilesProcessor::SaveStatistics(enumerator, versionInfo, settings); }
 
   // The message SaveStatistics raised; empty when it raised nothing.
   std::string SaveError() {
@@ -71,6 +74,7 @@ class StatisticsTest : public ::testing::Test {
   MemoryPlatform platform;
   TQVFileVersionInfo versionInfo;
   TQVVideoFilesEnumerator enumerator;
+  TFormatSettings settings;
 };
 
 TEST_F(StatisticsTest, WritesSevenValuesInOrderUnderBothRoots) {
@@ -214,8 +218,8 @@ TEST_F(StatisticsTest, AbsentReleaseDateIsDayZero) {
 }
 
 TEST_F(StatisticsTest, DatesUseTheSettingsOfTheRun) {
-  TQVVideoFilesProcessor::FormatSettings.ShortDateFormat = "yyyy/m/d";
-  TQVVideoFilesProcessor::FormatSettings.DateSeparator = '-';
+  settings.ShortDateFormat = "yyyy/m/d";
+  settings.DateSeparator = '-';
   platform.LocaleInfo[win::kLocaleSShortDate] = "changed since the start";
   Save();
   EXPECT_EQ(Value(kHkeyLocalMachine, "Last Start"), Sz("2008-3-7"));
@@ -252,12 +256,12 @@ TEST(StartDirectoryTest, Table) {
       {"\\\\?\\D:\\start.exe", "\\\\?\\D:\\"},
       {"\\\\?\\D:\\Films\\start.exe", "\\\\?\\D:\\Films"},
   };
-  for (const auto& c : cases) EXPECT_EQ(StartDirectory(c.exePath), c.expected) << c.exePath;
+  for (const auto& c : cases) EXPECT_EQ(StartDirectory(c.exePath, {}), c.expected) << c.exePath;
 
   // A folder whose name ends in a double-byte character with a '\' trail byte
   // loses only its real backslash.
   platform.SetCodePage(932);
-  EXPECT_EQ(StartDirectory("D:\\\x95\\\\start.exe"), "D:\\\x95\\");
+  EXPECT_EQ(StartDirectory("D:\\\x95\\\\start.exe", GetAnsiLeadBytes()), "D:\\\x95\\");
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+// The video files of a folder tree: the walk, the video file test, the size
+// probe; the list's order and its playlist.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "platform/Platform.h"
+#include "videofiles/VideoFile.h"
+
+namespace reelstart {
+
+class TQVVideoFilesEnumerator {
+ public:
+  // `leadBytes`: those of the ANSI code page the listed names are in.
+  explicit TQVVideoFilesEnumerator(const TLeadBytes& leadBytes = {}) : leadBytes_(leadBytes) {}
+
+  // The program's own default order (GetSortMode without switches).
+  TSortMode SortMode = smSizeDesc;
+
+  // Adds every video file under the folder of `mask` (a folder followed by
+  // "*.*"), at any depth, depth-first in listing order. Folders that cannot
+  // be listed add nothing; files that cannot be opened get size 0. A folder
+  // link that leads back to a folder being walked above it is not entered.
+  void FindFiles(const std::string& mask);
+
+  [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }
+  [[nodiscard]] const TVideoFileList& Files() const { return files_; }
+  void AddFile(std::string path, std::int64_t size);
+
+  // Orders Files by SortMode.
+  void Sort();
+
+  // Sorts the list and writes it as an ASX playlist named after the
+  // executable into the folder named by "TMP"; stores its path in
+  // `playlistFile`. Answers false, touching nothing, when the list is empty.
+  // Raises EFCreateError when the file cannot be created and EWriteError
+  // when it is not written whole.
+  bool CreatePlaylist(const std::string& author, const std::string& publisher,
+                      const std::string& copyright, std::string& playlistFile);
+
+  static bool IsSubDirectory(const FindData& entry);
+  static bool IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes);
+  // Size of the file at `path`; 0 when it cannot be opened for reading
+  // (others may read it meanwhile, but not write it).
+  static std::int64_t GetFileSize64(const std::string& path);
+
+ private:
+  struct Ancestor;
+
+  // Lists one folder and, depth first, those below it. Answers false when
+  // the folder cannot be listed.
+  bool Walk(const std::string& mask, std::vector<Ancestor>& ancestors);
+  // For each entry of a listing: whether its name reads, to a path, as a
+  // neighbour's does.
+  static std::vector<bool> Ambiguous(const std::vector<FindData>& entries);
+  // Whether the folder at `path` (ending in '\') is one of `ancestors`.
+  static bool IsAncestor(const std::string& path, std::vector<Ancestor>& ancestors);
+
+  TLeadBytes leadBytes_;
+  TVideoFileList files_;
+};
+
+}  // namespace reelstart
