@@ -125,8 +125,13 @@ class Platform {
   // --- Process ---------------------------------------------------------------
   // The command line as the process was started with it.
   virtual std::string GetCommandLineA() = 0;
-  // Full path of the program's own executable.
+  // Full path of the program's own executable. A name the ANSI code page
+  // cannot represent comes back with '?' (or a look-alike) in its place.
   virtual std::string GetModuleFileNameA() = 0;
+  // The same path with every name in its 8.3 form (GetShortPathNameW of the
+  // wide module name), in the ANSI code page; empty when it cannot be had or
+  // still holds a character the code page lacks (a volume without 8.3 names).
+  virtual std::string GetShortModuleFileNameA() = 0;
   // Address the executable's image is loaded at (GetModuleHandleA(NULL)).
   virtual std::uintptr_t GetModuleBase() = 0;
   // The variable's value; empty when it is unset or empty.

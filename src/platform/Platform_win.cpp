@@ -121,6 +121,28 @@ std::string Win32Platform::GetModuleFileNameA() {
   }
 }
 
+std::string Win32Platform::GetShortModuleFileNameA() {
+  // 32,767 characters: the longest path Windows has, "\\?\" forms included.
+  std::wstring wide(32768, L'\0');
+  const DWORD length = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+  if (length == 0 || length >= wide.size()) return {};
+  wide.resize(length);
+  std::wstring shortPath(32768, L'\0');
+  const DWORD shortLength =
+      ::GetShortPathNameW(wide.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+  if (shortLength == 0 || shortLength >= shortPath.size()) return {};
+  // No best fit: a look-alike would name another entry, or none.
+  BOOL defaulted = FALSE;
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
+                                         static_cast<int>(shortLength), nullptr, 0, nullptr,
+                                         &defaulted);
+  if (size <= 0 || defaulted) return {};
+  std::string path(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
+                        static_cast<int>(shortLength), path.data(), size, nullptr, nullptr);
+  return path;
+}
+
 std::uintptr_t Win32Platform::GetModuleBase() {
   return reinterpret_cast<std::uintptr_t>(::GetModuleHandleA(nullptr));
 }

@@ -25,6 +25,7 @@ class Win32Platform final : public Platform {
 
   std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
+  std::string GetShortModuleFileNameA() override;
   std::uintptr_t GetModuleBase() override;
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override;

@@ -1,6 +1,7 @@
 #include "videofiles/QVPlaylist.h"
 
 #include "common/Errors.h"
+#include "common/Module.h"
 #include "common/Paths.h"
 #include "platform/ScopedHandle.h"
 #include "platform/Win1251.h"
@@ -70,7 +71,7 @@ std::string PlaylistText(const TVideoFileList& files, const std::string& author,
 }
 
 std::string PlaylistFileName(const TLeadBytes& leadBytes) {
-  const std::string exeName = ExtractFileName(ThePlatform().GetModuleFileNameA(), leadBytes);
+  const std::string exeName = ExtractFileName(ExecutablePath(), leadBytes);
   return PlaylistFolder(leadBytes) + "\\" + ChangeFileExt(exeName, ".asx", leadBytes);
 }
 

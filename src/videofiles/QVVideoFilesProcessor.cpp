@@ -3,6 +3,7 @@
 
 #include "common/CommandLine.h"
 #include "common/Locale.h"
+#include "common/Module.h"
 #include "common/Paths.h"
 #include "platform/Platform.h"
 #include "version/QVVersion.h"
@@ -45,7 +46,7 @@ void TQVVideoFilesProcessor::Execute() {
   const TFormatSettings settings = GetLocaleFormatSettings();
   // The program's own path always comes from the module, never from the
   // command line.
-  const std::string exePath = platform.GetModuleFileNameA();
+  const std::string exePath = ExecutablePath();
   TQVFileVersionInfo versionInfo;
   versionInfo.SetFileName(exePath);
 
@@ -87,7 +88,7 @@ void TQVVideoFilesProcessor::SaveStatistics(const TQVVideoFilesEnumerator& enume
   statistics.ReleaseDate = DateToStr(versionInfo.GetReleaseDate(), settings);
   statistics.PublisherSite = versionInfo.PublisherSite;
   statistics.Build = versionInfo.FileVersion;
-  statistics.StartDirectory = StartDirectory(platform.GetModuleFileNameA(), settings.LeadBytes);
+  statistics.StartDirectory = StartDirectory(ExecutablePath(), settings.LeadBytes);
   for (const RegistryKey root : kRegistryRoots) WriteStartStatistics(root, keyPath, statistics);
 }
 

@@ -100,6 +100,26 @@ class ScanAndPlay(ReelstartTest):
         contents = [self.prefix.wine("cmd.exe", "/c", "type", ref).stdout for ref in refs]
         self.assertEqual(contents, [b"J" * 3000, b"M" * 2000, b"F" * 1000])
 
+    def test_runs_from_a_folder_named_outside_the_code_page(self):
+        # "映画" reads as "??" in the module's ANSI path, which leads nowhere: the run
+        # takes the 8.3 path, for the walk, the version record and the statistics.
+        # (Not named start.exe: Wine answers a version query of a start.exe by a path
+        # other than the loaded module's from its own built-in start.exe.)
+        folder = self.films / "映画"
+        folder.mkdir()
+        exe = self.install("film.exe").rename(folder / "film.exe")
+        (folder / "a.avi").write_bytes(b"x" * 10)
+        result = self.run_exe(exe=exe, relay=["user32.MessageBoxA"])
+        self.assertEqual((result.code, result.called("MessageBoxA")), (0, []))
+        refs = re.findall(r'<Ref href="([^"]*)"/>', w.decode_ansi(self.playlist("film.asx")))
+        self.assertEqual(len(refs), 1)
+        self.assertNotIn("?", refs[0])
+        self.assertEqual(self.prefix.wine("cmd.exe", "/c", "type", refs[0]).stdout, b"x" * 10)
+        self.assertIn("Издатель: Velkor Programs".encode("cp1251"),  # the version record read
+                      self.playlist("film.asx"))
+        self.assertEqual(self.prefix.read_key(STATS["HKCU"])["Start Directory"],
+                         ("REG_SZ", refs[0].rsplit("\\", 1)[0]))
+
     def test_tmp_with_trailing_backslash_is_used_as_set(self):
         self.film("a.avi")
         self.prefix.set_tmp(windows=self.win(self.tmp) + "\\")

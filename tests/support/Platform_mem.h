@@ -60,6 +60,8 @@ class MemoryPlatform final : public Platform {
   // --- Process and locale ----------------------------------------------------
   std::string CommandLine = "Reelstart.exe";
   std::string ModuleFileName = "C:\\Reelstart.exe";
+  // The module's 8.3 path (GetShortModuleFileNameA); empty: none to be had.
+  std::string ShortModuleFileName;
   std::uintptr_t ModuleBase = 0x00400000;
   std::map<std::string, std::string> Environment;
   std::string TempPath = "C:\\Windows\\Temp\\";
@@ -143,6 +145,7 @@ class MemoryPlatform final : public Platform {
   std::string FormatMessageA(std::uint32_t messageId) override;
   std::string GetCommandLineA() override { return CommandLine; }
   std::string GetModuleFileNameA() override { return ModuleFileName; }
+  std::string GetShortModuleFileNameA() override { return ShortModuleFileName; }
   std::uintptr_t GetModuleBase() override { return ModuleBase; }
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override { return TempPath; }

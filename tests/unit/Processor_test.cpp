@@ -310,9 +310,28 @@ TEST_F(ExecuteTest, ThePlaylistHeaderCarriesTheVersionRecordsValues) {
   EXPECT_NE(text.find(header), std::string::npos) << text;
 }
 
+// A folder named with characters the ANSI code page lacks reads as '?' in the
+// module's ANSI path, which leads nowhere: the run takes the 8.3 path.
+TEST_F(ExecuteTest, AFolderNamedOutsideTheCodePageIsReachedByItsShortPath) {
+  using namespace version_builder;
+  platform.ModuleFileName = "D:\\???\\start.exe";
+  platform.ShortModuleFileName = "D:\\FILMS~1\\start.exe";
+  platform.AddFile("D:\\FILMS~1\\start.exe", 50000);
+  platform.VersionResources["D:\\FILMS~1\\start.exe"] = VersionResource(
+      u"041904E3", {TextValue(u"CompanyName", u"Velkor Programs")}, 0x0419, 1251, {});
+  platform.AddFile("D:\\FILMS~1\\a.avi", 1);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_NE(platform.FileContent("C:\\Temp\\start.asx").find("href=\"D:\\FILMS~1\\a.avi\""),
+            std::string::npos);
+  EXPECT_EQ(platform.GetRegistryValue(kHkeyCurrentUser, "Software\\Velkor Programs\\\\",
+                                      "Start Directory"),
+            (MemoryPlatform::RegistryValue{win::kRegSz, std::string("D:\\FILMS~1\0", 11)}));
+}
+
 TEST_F(ExecuteTest, AMissingExecutableIsReportedAndNothingElseHappens) {
   platform.StringTable[65436] = std::string(Win1251(u8"Файл \"%s\" не найден."));
   platform.ModuleFileName = "D:\\gone.exe";
+  platform.ShortModuleFileName = "D:\\GONE~1.EXE";  // no file either
   platform.AddFile("D:\\a.avi", 1);
   EXPECT_EQ(Run(), 1);
   EXPECT_TRUE(platform.ShellRequests.empty());
