@@ -158,7 +158,7 @@ fi
 
 # Written beside OUTPUT, sparse (runs of zeros cost no disk), renamed when complete.
 tmp=$(mktemp "$outdir/.$(basename "$output").XXXXXX")
-"${iso[@]}" | cp --sparse=always /dev/stdin "$tmp" || die "genisoimage failed: nothing written"
+"${iso[@]}" | cp --sparse=always /dev/stdin "$tmp" || die "writing the image failed: nothing written"
 written=$(stat -c %s "$tmp")
 [ "$written" -eq $((sectors * 2048)) ] ||
   die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
