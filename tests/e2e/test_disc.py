@@ -40,6 +40,12 @@ def catalogue(image, kind: str = "udf") -> dict:
     return entries
 
 
+def extract(image, path: str) -> bytes:
+    """A file of the image, read through its UDF file system."""
+    return subprocess.run(["7z", "e", "-so", "-tudf", str(image), path], capture_output=True,
+                          check=True, timeout=60).stdout
+
+
 def autorun(switches: str, label: str) -> bytes:
     return (f"[autorun]\r\nopen=start.exe{switches}\r\nicon=start.exe,0\r\n"
             f"label={label}\r\n").encode("ascii")
@@ -94,7 +100,7 @@ class Refusals(WorkFolder):
         for label in ("First", "Second"):
             r = make_disc(self.root / "films", image, "--label", label)
             self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(catalogue(image)["autorun.inf"], len(autorun("", "Second")))
+        self.assertEqual(extract(image, "autorun.inf"), autorun("", "Second"))
 
 
 class BigFilm(WorkFolder):
