@@ -448,6 +448,21 @@ class WinePrefix:
         else:
             self.set_env("TMP", windows if windows is not None else win_path(unix_dir))
 
+    def add_drive(self, letter: str, unix_dir, type_: str | None = None) -> str:
+        """Make `letter`: a drive whose root is the Unix folder unix_dir, of Wine's drive type
+        type_ ("cdrom", "floppy", "network", "hd"; None: Wine guesses); returns its root
+        ("D:\\").  remove_drive takes it away."""
+        letter = letter.lower().rstrip(":")
+        os.symlink(os.path.abspath(os.fspath(unix_dir)), os.path.join(self.path, "dosdevices", letter + ":"))
+        if type_:
+            self.set_value(r"HKLM\Software\Wine\Drives", letter + ":", "REG_SZ", type_)
+        return letter.upper() + ":\\"
+
+    def remove_drive(self, letter: str):
+        letter = letter.lower().rstrip(":")
+        os.unlink(os.path.join(self.path, "dosdevices", letter + ":"))
+        self.delete_value(r"HKLM\Software\Wine\Drives", letter + ":")
+
     def register_open_command(self, ext: str, command: str):
         """Let the shell's "open" of *ext (".asx") run `command`, a Windows command line with
         %1 for the file, e.g. '"Z:\\\\x\\\\rec.exe" "%1"'.  A Unix program or #! script works

@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Makes a disc image, ready to burn, of a folder of films with Reelstart at its root.
+# Run with --help for the usage; the README ("Making a film disc") says why the image
+# holds what it holds.
+set -euo pipefail
+export LC_ALL=C.UTF-8   # ${#name} counts characters, tr and globs work on bytes of ASCII
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+APPID="REELSTART FILM DISC"     # the image's application id: how a rerun knows its own image
+PREPARER="REELSTART MAKE-DISC.SH"
+MAX_NAME=103                    # the longest Joliet name genisoimage writes (-joliet-long)
+declare -A SECTORS=([cd]=360000 [dvd]=2295104 [dvd-dl]=4173824)   # of 2048 bytes
+
+usage() {
+  cat <<'EOF'
+Usage: bash scripts/make-disc.sh FOLDER OUTPUT.iso [--label NAME] [--size cd|dvd|dvd-dl] [-- SWITCHES...]
+
+Writes OUTPUT.iso, a disc image of everything in FOLDER (hidden folders included)
+plus, at its root, start.exe (build/win32/Reelstart.exe, built when needed) and
+autorun.inf, which starts it when the disc is inserted. Names keep their long
+form, Cyrillic and punctuation (Joliet and UDF 1.02); films over 4 GiB keep their
+full size in UDF, which Windows XP and later read.
+
+  --label NAME   the disc's name (default: FOLDER's name), for autorun.inf's label=
+                 and the volume: Russian letters become Latin ones, ASCII letters,
+                 digits, spaces and - _ . ( ) stay, the rest goes; at most 30
+                 characters (UDF's volume name). The volume id is the same in
+                 capitals, with _ for anything but letters and digits.
+  --size MEDIUM  refuse when the image would not fit: cd (700 MB), dvd (4.7 GB),
+                 dvd-dl (8.5 GB). Without it any size is written.
+  -- SWITCHES    Reelstart's switches for the open= line, e.g. -- /name /desc
+
+FOLDER must hold at least one film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe
+.mpg .mpv2 .mp2v .wmv, any case, at any depth). A start.exe or autorun.inf at
+FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
+never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
+replaced only when it is an image this script made. Symbolic links are not
+followed.
+
+REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
+64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
+EOF
+}
+
+die() { echo "make-disc.sh: $*" >&2; exit 1; }
+
+# -- arguments
+label="" size="" switches=() positional=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -h|--help) usage; exit 0 ;;
+    --label) [ $# -ge 2 ] || die "--label needs a NAME"; label=$2; shift 2 ;;
+    --size) [ $# -ge 2 ] || die "--size needs cd, dvd or dvd-dl"; size=$2; shift 2 ;;
+    --) shift; switches=("$@"); break ;;
+    -*) die "unknown option $1 (see --help)" ;;
+    *) positional+=("$1"); shift ;;
+  esac
+done
+[ "${#positional[@]}" -eq 2 ] || { usage >&2; exit 2; }
+folder=${positional[0]} output=${positional[1]}
+[ -z "$size" ] || [ -n "${SECTORS[$size]:-}" ] || die "--size $size: give cd, dvd or dvd-dl"
+for s in "${switches[@]}"; do
+  [[ $s =~ ^[/-][A-Za-z0-9?]+$ ]] || die "switch '$s' cannot go on the open= line (like /name or -desc)"
+done
+
+# -- the folder
+[ -d "$folder" ] || die "no folder '$folder'"
+folder=$(cd "$folder" && pwd -P)
+films=$(find "$folder" -type f \( -iname '*.avi' -o -iname '*.divx' -o -iname '*.dvr-ms' \
+  -o -iname '*.m1v' -o -iname '*.mp2' -o -iname '*.mpeg' -o -iname '*.mpa' -o -iname '*.mpe' \
+  -o -iname '*.mpg' -o -iname '*.mpv2' -o -iname '*.mp2v' -o -iname '*.wmv' \) -printf . | wc -c)
+[ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
+# Names the disc cannot carry as they are: genisoimage cuts Joliet and UDF names after
+# 103 characters (a film would lose its extension), and Windows opens no name with
+# \ : * ? " < > | or control characters in it.
+badchars='[\:*?"<>|[:cntrl:]]'
+bad=$(find "$folder" -mindepth 1 -printf '%f\0' | while IFS= read -r -d '' name; do
+        if [ "${#name}" -gt "$MAX_NAME" ] || [[ $name =~ $badchars ]]; then
+          printf '  %s\n' "$name"; fi; done)
+[ -z "$bad" ] || die "these names are longer than $MAX_NAME characters or hold \\ : * ? \" < > | or control characters, which a Windows disc cannot show:
+$bad"
+
+# -- the output
+outdir=$(dirname "$output")
+[ -d "$outdir" ] || die "no folder '$outdir' for $output"
+outdir=$(cd "$outdir" && pwd -P)
+case "$outdir/" in "$folder"/*) die "$output lies inside $folder: the image would hold itself" ;; esac
+output=$outdir/$(basename "$output")
+is_own_image() {  # the primary volume descriptor (sector 16) and its application id
+  [ "$(tail -c +32770 "$1" 2>/dev/null | head -c 5)" = CD001 ] &&
+  [ "$(tail -c +33343 "$1" | head -c 128 | sed 's/ *$//')" = "$APPID" ]
+}
+if [ -e "$output" ] || [ -L "$output" ]; then
+  [ -f "$output" ] && is_own_image "$output" ||
+    die "$output exists and is not an image made by make-disc.sh: left as it is (remove it or name another OUTPUT)"
+fi
+
+# -- the program and the tools
+if [ -n "${REELSTART_DISC_EXE:-}" ]; then
+  exe=$REELSTART_DISC_EXE
+else
+  bash "$ROOT/scripts/build.sh" --exe >/dev/null   # incremental: builds only what changed
+  exe=$ROOT/build/win32/Reelstart.exe
+fi
+[ -f "$exe" ] || die "no program at $exe"
+command -v genisoimage >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
+
+for name in start.exe autorun.inf; do
+  find "$folder" -mindepth 1 -maxdepth 1 -iname "$name" -printf '%f\0' |
+    while IFS= read -r -d '' found; do
+      echo "make-disc.sh: note: $folder/$found is left out; the disc gets its own $name" >&2
+    done
+done
+
+# -- the label: autorun.inf's label= and the volume id
+[ -n "$label" ] || label=$(basename "$folder")
+label=$(printf '%s' "$label" | python3 -c '
+import sys  # Russian letters in Latin ones (а б в ... я), the rest as it is
+lat = "a b v g d e zh z i y k l m n o p r s t u f kh ts ch sh shch - y - e yu ya".split()
+table = {0x430 + i: s.replace("-", "") for i, s in enumerate(lat)}
+table.update({0x410 + i: s.replace("-", "").capitalize() for i, s in enumerate(lat)})
+table.update({0x451: "e", 0x401: "E"})
+sys.stdout.write(sys.stdin.read().translate(table))' | tr -c 'A-Za-z0-9 ._()-' ' ' | tr -s ' ' | sed 's/^ *//; s/ *$//' | cut -c1-30)
+[ -n "${label//[ ._()-]/}" ] || label=Films
+volid=$(printf '%s' "$label" | tr 'a-z' 'A-Z' | tr -c 'A-Z0-9' '_' | tr -s '_' | sed 's/^_*//; s/_*$//')
+
+# -- the tree: FOLDER's root entries and the two files, as genisoimage graft points
+work=$(mktemp -d)
+tmp=""
+cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+cp "$exe" "$work/start.exe"
+sed -e "s|^open=start\.exe\r\$|open=start.exe${switches[*]+ ${switches[*]}}\r|" \
+    -e "s|^label=.*\r\$|label=$label\r|" "$ROOT/disc/autorun.inf" > "$work/autorun.inf"
+graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
+{
+  printf 'start.exe=%s\nautorun.inf=%s\n' "$(graft "$work/start.exe")" "$(graft "$work/autorun.inf")"
+  find "$folder" -mindepth 1 -maxdepth 1 ! -iname start.exe ! -iname autorun.inf -printf '%f\0' |
+    while IFS= read -r -d '' name; do
+      printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
+    done
+} > "$work/paths"
+
+# Joliet (long Unicode names) and UDF 1.02 (the same names, and a film's full size over
+# 4 GiB, where the ISO 9660 and Joliet entries get a shrunk size), no Rock Ridge (Windows
+# ignores it, and Linux readers then show the names Windows shows); -D keeps folders
+# deeper than 8 levels.
+iso=(genisoimage -quiet -input-charset utf-8 -J -joliet-long -udf -allow-limited-size -D
+     -V "$volid" -A "$APPID" -p "$PREPARER" -graft-points -path-list "$work/paths")
+
+sectors=$("${iso[@]}" -print-size) || die "genisoimage could not size the image"
+[[ $sectors =~ ^[0-9]+$ ]] || die "genisoimage gave no size: $sectors"
+if [ -n "$size" ] && [ "$sectors" -gt "${SECTORS[$size]}" ]; then
+  die "the image needs $sectors sectors of 2048 bytes ($((sectors * 2048)) bytes), more than a $size holds (${SECTORS[$size]}): nothing written"
+fi
+
+# Written beside OUTPUT, sparse (runs of zeros cost no disk), renamed when complete.
+tmp=$(mktemp "$outdir/.$(basename "$output").XXXXXX")
+"${iso[@]}" | cp --sparse=always /dev/stdin "$tmp" || die "writing the image failed: nothing written"
+written=$(stat -c %s "$tmp")
+[ "$written" -eq $((sectors * 2048)) ] ||
+  die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
+chmod "$(printf '%o' $((0666 & ~0$(umask))))" "$tmp"
+mv -f "$tmp" "$output"
+tmp=""
+echo "$output: $films film(s), $sectors sectors ($((sectors * 2048)) bytes), label '$label', open=start.exe${switches[*]+ ${switches[*]}}"
