@@ -40,7 +40,7 @@ std::optional<FileIdentity> EntryIdentity(const std::string& path) {
 }
 
 // Size of the file at `path`, or nothing when it cannot be opened for
-// reading (others may read it meanwhile, but not write it).
+// reading (others may read it meanwhile, but not write it) or its size read.
 std::optional<std::int64_t> ProbeFileSize(const std::string& path) {
   Platform& platform = ThePlatform();
   const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
@@ -49,6 +49,7 @@ std::optional<std::int64_t> ProbeFileSize(const std::string& path) {
   if (!file.IsValid()) return std::nullopt;
   std::uint32_t high = 0;
   const std::uint32_t low = platform.GetFileSize(file.Get(), high);
+  if (low == win::kInvalidFileSize && platform.GetLastError() != win::kErrorSuccess) return {};
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
