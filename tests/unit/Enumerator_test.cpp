@@ -169,10 +169,14 @@ TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
 
 TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
   MemoryPlatform platform;
+  // Every folder answers file index 0: a link looks like every folder above
+  // it, and must not be taken for one.
   platform.NoFileIndex = true;
   platform.AddFile("D:\\a.avi", 1);
   platform.AddFile("D:\\Sub\\Deeper\\b.avi", 2);
-  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\Deeper\\b.avi"}));
+  platform.AddFolderLink("D:\\Link", "D:\\Sub\\Deeper");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\Deeper\\b.avi",
+                                               "D:\\Link\\b.avi"}));
 }
 
 TEST(FindFilesTest, ListsAFolderReachedTwiceTwice) {
