@@ -409,6 +409,19 @@ TEST(SortTest, NameOrdersAreThoseOfCompareByName) {
   }
 }
 
+// LCMapStringA fails only for want of memory or a bad flag; the name whose
+// key it could not make sorts as the empty name, and nothing is lost.
+TEST(SortTest, ANameWithoutSortKeySortsAsTheEmptyName) {
+  MemoryPlatform platform;
+  const TVideoFileList files = List({{"D:\\b.avi", 1}, {"D:\\c.avi", 1}, {"D:\\a.avi", 1}});
+  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  EXPECT_EQ(Sorted(files, smNameAsc),
+            (std::vector<std::string>{"D:\\c.avi", "D:\\a.avi", "D:\\b.avi"}));
+  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  EXPECT_EQ(Sorted(files, smNameDesc),
+            (std::vector<std::string>{"D:\\b.avi", "D:\\a.avi", "D:\\c.avi"}));
+}
+
 TEST(SortTest, NameKeysAreDroppedAfterTheSort) {
   MemoryPlatform platform;
   TQVVideoFilesEnumerator enumerator;
