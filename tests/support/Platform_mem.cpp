@@ -37,12 +37,15 @@ constexpr std::uint32_t kWriteAccess =
 constexpr std::uint32_t kDeleteAccess = kGenericAll | kDelete;
 
 constexpr const char* kCallNames[MemoryPlatform::kCallCount] = {
-    "FindFirstFileA",     "FindNextFileA",   "CreateFileA",      "GetFileSize",
-    "GetFileInformationByHandle", "WriteFile", "GetFileAttributesA", "GetFullPathNameA",
-    "FormatMessageA",     "GetTempPathA",    "LoadStringA",      "GetFileVersionInfoSizeA",
-    "GetFileVersionInfoA", "VerQueryValueA", "RegCreateKeyExA",  "RegSetValueExA",
-    "RegQueryValueExA",   "CompareStringA",  "LCMapStringA",     "GetLocaleInfoA",
+    "FindFirstFileA",      "FindNextFileA",           "CreateFileA",
+    "GetFileSize",         "GetFileInformationByHandle", "WriteFile",
+    "GetFileAttributesA",  "GetFullPathNameA",        "FormatMessageA",
+    "GetTempPathA",        "LoadStringA",             "GetFileVersionInfoSizeA",
+    "GetFileVersionInfoA", "VerQueryValueA",          "RegCreateKeyExA",
+    "RegSetValueExA",      "RegQueryValueExA",        "CompareStringA",
+    "LCMapStringA",        "GetLocaleInfoA",
 };
+static_assert(kCallNames[MemoryPlatform::kCallCount - 1] != nullptr, "a name for every call");
 
 std::string Hex(std::uintptr_t value) {
   char text[2 + 2 * sizeof value + 1];

@@ -33,7 +33,8 @@ class MemoryPlatform final : public Platform {
   // first use; missing parent folders are made too). Entries are listed in
   // the order they were added. AddFolder, AddFile, SetShortName and
   // SetListedName take names exactly as given; every lookup reads its path as
-  // Windows does ("D:\a.\b" is "D:\a\b").
+  // Windows does ("D:\a.\b" is "D:\a\b"). A helper given a path where there
+  // is nothing (a link's target, an entry to name or deny) reports a misuse.
   void AddFolder(const std::string& path, std::uint32_t attributes = win::kFileAttributeDirectory);
   void AddFile(const std::string& path, std::int64_t size,
                std::uint32_t attributes = win::kFileAttributeArchive);
