@@ -47,9 +47,24 @@ inline constexpr std::uint32_t kMbIconStop = 0x10;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
 inline constexpr std::uint32_t kMbTaskModal = 0x2000;
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+// GetFileSize's failure answer, told from a real low part of that value by
+// GetLastError != kErrorSuccess.
+inline constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
+// Error codes (GetLastError, and the Reg* calls' answers).
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorPathNotFound = 3;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorNotEnoughMemory = 8;
+inline constexpr long kErrorNoMoreFiles = 18;
+inline constexpr long kErrorNotReady = 21;
+inline constexpr long kErrorSharingViolation = 32;
+inline constexpr long kErrorNetNameDeleted = 64;
+inline constexpr long kErrorInvalidParameter = 87;
 inline constexpr long kErrorMoreData = 234;
+inline constexpr long kErrorKeyDeleted = 1018;
+inline constexpr long kErrorResourceTypeNotFound = 1813;
 inline constexpr std::uint32_t kRegNone = 0;
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegBinary = 3;

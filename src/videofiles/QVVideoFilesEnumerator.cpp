@@ -59,6 +59,9 @@ std::int64_t TQVVideoFilesEnumerator::GetFileSize64(const std::string& path) {
   if (!file.IsValid()) return 0;
   std::uint32_t high = 0;
   const std::uint32_t low = platform.GetFileSize(file.Get(), high);
+  // INVALID_FILE_SIZE is also the low half of a real size: only the last
+  // error, which a successful call clears then, tells a failure.
+  if (low == win::kInvalidFileSize && platform.GetLastError() != win::kErrorSuccess) return 0;
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 

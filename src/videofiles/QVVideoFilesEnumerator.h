@@ -44,7 +44,7 @@ class TQVVideoFilesEnumerator {
   static bool IsSubDirectory(const FindData& entry);
   static bool IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes);
   // Size of the file at `path`; 0 when it cannot be opened for reading
-  // (others may read it meanwhile, but not write it).
+  // (others may read it meanwhile, but not write it) or its size read.
   static std::int64_t GetFileSize64(const std::string& path);
 
  private:

@@ -1,6 +1,8 @@
 #include "support/Platform_mem.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Win1251.h"
@@ -10,15 +12,70 @@ namespace reelstart {
 
 namespace {
 
-constexpr std::uint32_t kErrorFileNotFound = 2;
-constexpr std::uint32_t kErrorPathNotFound = 3;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorNoMoreFiles = 18;
-constexpr std::uint32_t kErrorSharingViolation = 32;
-constexpr std::uint32_t kErrorResourceTypeNotFound = 1813;
+using win::kErrorAccessDenied;
+using win::kErrorFileNotFound;
+using win::kErrorInvalidHandle;
+using win::kErrorNoMoreFiles;
+using win::kErrorPathNotFound;
+using win::kErrorResourceTypeNotFound;
+using win::kErrorSharingViolation;
 constexpr char kVersionSignature[4] = {'F', 'E', '2', 'X'};
+constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
 constexpr std::uint32_t kReadOnlyHiddenSystem = 0x07;
+
+// The access rights share modes are checked for: reading, writing and
+// deleting data. An open that asks for none of them (attributes only, as the
+// walk's identity probe) is checked against no share mode and holds none.
+constexpr std::uint32_t kFileReadData = 0x0001;
+constexpr std::uint32_t kFileWriteData = 0x0002;
+constexpr std::uint32_t kFileAppendData = 0x0004;
+constexpr std::uint32_t kDelete = 0x00010000;
+constexpr std::uint32_t kGenericAll = 0x10000000;
+constexpr std::uint32_t kReadAccess = win::kGenericRead | kGenericAll | kFileReadData;
+constexpr std::uint32_t kWriteAccess =
+    win::kGenericWrite | kGenericAll | kFileWriteData | kFileAppendData;
+constexpr std::uint32_t kDeleteAccess = kGenericAll | kDelete;
+
+constexpr const char* kCallNames[MemoryPlatform::kCallCount] = {
+    "FindFirstFileA",      "FindNextFileA",           "CreateFileA",
+    "GetFileSize",         "GetFileInformationByHandle", "WriteFile",
+    "GetFileAttributesA",  "GetFullPathNameA",        "FormatMessageA",
+    "GetTempPathA",        "LoadStringA",             "GetFileVersionInfoSizeA",
+    "GetFileVersionInfoA", "VerQueryValueA",          "RegCreateKeyExA",
+    "RegSetValueExA",      "RegQueryValueExA",        "CompareStringA",
+    "LCMapStringA",        "GetLocaleInfoA",
+};
+static_assert(kCallNames[MemoryPlatform::kCallCount - 1] != nullptr, "a name for every call");
+
+std::string Hex(std::uintptr_t value) {
+  char text[2 + 2 * sizeof value + 1];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+void Misuse(const std::string& message) {
+  if (MemoryPlatform::OnMisuse) {
+    MemoryPlatform::OnMisuse(message);
+  } else {
+    std::fprintf(stderr, "MemoryPlatform: %s\n", message.c_str());
+    std::abort();
+  }
+}
+
+// Whether an open of `access` and `shareMode` may join one of `heldAccess`
+// and `heldShare`, as Windows decides it both ways: each must share what the
+// other asks for.
+bool SharesWith(std::uint32_t access, std::uint32_t shareMode, std::uint32_t heldAccess,
+                std::uint32_t heldShare) {
+  const auto conflicts = [](std::uint32_t asked, std::uint32_t shared) {
+    return ((asked & kReadAccess) != 0 && (shared & win::kFileShareRead) == 0) ||
+           ((asked & kWriteAccess) != 0 && (shared & win::kFileShareWrite) == 0) ||
+           ((asked & kDeleteAccess) != 0 && (shared & win::kFileShareDelete) == 0);
+  };
+  constexpr std::uint32_t kDataAccess = kReadAccess | kWriteAccess | kDeleteAccess;
+  if ((access & kDataAccess) == 0 || (heldAccess & kDataAccess) == 0) return true;
+  return !conflicts(access, heldShare) && !conflicts(heldAccess, shareMode);
+}
 
 // Case folding as a Windows-1251 system does it for names: ASCII and Russian.
 unsigned char FoldCase(unsigned char c) {
@@ -95,9 +152,10 @@ struct MemoryPlatform::Node {
   std::uint32_t Attributes = 0;
   std::int64_t Size = 0;
   std::string Content;
-  bool Locked = false;
   bool ListingDenied = false;
   bool CreateDenied = false;
+  bool ReadOnlyVolume = false;  // of a drive's root
+  Node* Drive = nullptr;        // the root of the entry's volume
   std::uint64_t Index = 0;
   std::vector<Node*> Children;
   Node* LinkTarget = nullptr;  // a folder link's entry leads here
@@ -108,14 +166,62 @@ struct MemoryPlatform::Node {
 };
 
 struct MemoryPlatform::Open {
+  Kind Type = Kind::File;
+  bool Foreign = false;               // held by another program (HoldOpen)
   Node* Target = nullptr;             // file or folder handle
+  std::uint32_t Access = 0;
+  std::uint32_t Share = 0;
   std::vector<FindData> Entries;      // find listing
   std::size_t Next = 0;
 };
 
+std::function<void(const std::string&)> MemoryPlatform::OnMisuse = [](const std::string& message) {
+  std::fprintf(stderr, "MemoryPlatform: %s\n", message.c_str());
+  std::abort();
+};
+
 MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
 
-MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
+MemoryPlatform::~MemoryPlatform() {
+  for (const Fault& fault : faults_) {
+    Misuse("FailCall: " + std::string(kCallNames[static_cast<std::size_t>(fault.Which)]) +
+           " was to fail at its call " + std::to_string(fault.Nth) + ", but was made " +
+           std::to_string(CallCount(fault.Which)) + " times");
+  }
+  SetPlatform(previous_);
+}
+
+MisuseLog::MisuseLog() : previous_(MemoryPlatform::OnMisuse) {
+  MemoryPlatform::OnMisuse = [this](const std::string& message) { Reports.push_back(message); };
+}
+
+MisuseLog::~MisuseLog() { MemoryPlatform::OnMisuse = previous_; }
+
+void MemoryPlatform::FailCall(Call call, unsigned nth, long error) {
+  if (nth == 0 || error == win::kErrorSuccess) {
+    Misuse("FailCall(" + std::string(kCallNames[static_cast<std::size_t>(call)]) +
+           ") needs a call from 1 on and an error other than ERROR_SUCCESS");
+    return;
+  }
+  faults_.push_back({call, CallCount(call) + nth, error});
+}
+
+long MemoryPlatform::Planned(Call call) {
+  const unsigned count = ++calls_[static_cast<std::size_t>(call)];
+  const auto fault = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) {
+    return f.Which == call && f.Nth == count;
+  });
+  if (fault == faults_.end()) return win::kErrorSuccess;
+  const long error = fault->Error;
+  faults_.erase(fault);
+  return error;
+}
+
+bool MemoryPlatform::Fails(Call call) {
+  const long error = Planned(call);
+  if (error != win::kErrorSuccess) lastError_ = static_cast<std::uint32_t>(error);
+  return error != win::kErrorSuccess;
+}
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
   const std::optional<std::vector<std::string>> names = ReadPath(path);
@@ -144,12 +250,14 @@ MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
   return node != nullptr ? node->Resolved() : nullptr;
 }
 
-MemoryPlatform::Node* MemoryPlatform::Make(const std::string& path, bool folder) {
+MemoryPlatform::Node* MemoryPlatform::Make(const std::string& path, bool folder, bool create) {
   const std::vector<std::string> parts = SplitPath(path);
-  std::string drive = parts.at(0);
+  if (parts.empty()) return nullptr;
+  std::string drive = parts[0];
   std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
     return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
   });
+  if (!create && drives_.count(drive) == 0) return nullptr;
   Node*& root = drives_[drive];
   if (root == nullptr) {
     nodes_.push_back(std::make_unique<Node>());
@@ -157,6 +265,7 @@ MemoryPlatform::Node* MemoryPlatform::Make(const std::string& path, bool folder)
     root->Name = drive;
     root->Attributes = win::kFileAttributeDirectory;
     root->Index = nodes_.size();
+    root->Drive = root;
   }
   Node* node = root;
   for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -166,15 +275,24 @@ MemoryPlatform::Node* MemoryPlatform::Make(const std::string& path, bool folder)
       node = *found;
       continue;
     }
+    if (!create) return nullptr;
     nodes_.push_back(std::make_unique<Node>());
     Node* child = nodes_.back().get();
     child->Name = parts[i];
     child->Index = nodes_.size();
+    child->Drive = root;
     child->Attributes = (folder || i + 1 < parts.size()) ? win::kFileAttributeDirectory
                                                          : win::kFileAttributeArchive;
     node->Children.push_back(child);
     node = child;
   }
+  return node;
+}
+
+MemoryPlatform::Node* MemoryPlatform::Existing(const std::string& path, const char* helper,
+                                               bool asAdded) const {
+  Node* node = asAdded ? const_cast<MemoryPlatform*>(this)->Make(path, false, false) : Find(path);
+  if (node == nullptr) Misuse(std::string(helper) + ": nothing at \"" + path + "\"");
   return node;
 }
 
@@ -189,7 +307,12 @@ void MemoryPlatform::AddFile(const std::string& path, std::int64_t size, std::ui
 }
 
 void MemoryPlatform::AddFolderLink(const std::string& linkPath, const std::string& targetFolder) {
-  Node* target = Find(targetFolder);
+  Node* target = Existing(targetFolder, "AddFolderLink", false);
+  if (target == nullptr) return;
+  if (!target->IsFolder()) {
+    Misuse("AddFolderLink: \"" + targetFolder + "\" is no folder");
+    return;
+  }
   const std::size_t slash = linkPath.rfind('\\');
   Node* parent = Make(linkPath.substr(0, slash), true);
   // The link's entry carries its own name but leads to the target's node.
@@ -199,26 +322,60 @@ void MemoryPlatform::AddFolderLink(const std::string& linkPath, const std::strin
   // Junctions and folder symbolic links are listed as reparse points.
   link->Attributes = win::kFileAttributeDirectory | win::kFileAttributeReparsePoint;
   link->LinkTarget = target;
+  link->Drive = parent->Drive;
   parent->Children.push_back(link);
 }
 
 void MemoryPlatform::SetShortName(const std::string& path, const std::string& shortName) {
-  // Make matches the name as it was added, '?' and all.
-  Make(path, false)->ShortName = shortName;
+  // The name as it was added, '?' and all.
+  if (Node* node = Existing(path, "SetShortName", true)) node->ShortName = shortName;
 }
 
 void MemoryPlatform::SetListedName(const std::string& path, const std::string& listedName) {
-  Make(path, false)->ListedName = listedName;
+  if (Node* node = Existing(path, "SetListedName", true)) node->ListedName = listedName;
 }
 
-void MemoryPlatform::DenyListing(const std::string& folder) { Find(folder)->ListingDenied = true; }
-void MemoryPlatform::Lock(const std::string& path) { Find(path)->Locked = true; }
-void MemoryPlatform::DenyCreate(const std::string& folder) { Find(folder)->CreateDenied = true; }
+void MemoryPlatform::DenyListing(const std::string& folder) {
+  if (Node* node = Existing(folder, "DenyListing", false)) node->ListingDenied = true;
+}
+
+void MemoryPlatform::DenyCreate(const std::string& folder) {
+  if (Node* node = Existing(folder, "DenyCreate", false)) node->CreateDenied = true;
+}
+
+void MemoryPlatform::SetReadOnlyVolume(const std::string& drive) {
+  Make(drive, true)->Drive->ReadOnlyVolume = true;
+}
+
+NativeHandle MemoryPlatform::HoldOpen(const std::string& path, std::uint32_t access,
+                                      std::uint32_t shareMode) {
+  const NativeHandle held =
+      OpenFile(path, access, shareMode, win::kOpenExisting, win::kFileAttributeNormal, true);
+  if (held == kInvalidHandleValue) {
+    Misuse("HoldOpen: \"" + path + "\" does not open, error " + std::to_string(lastError_));
+  }
+  return held;
+}
+
+void MemoryPlatform::Release(NativeHandle held) {
+  const auto found = handles_.find(held);
+  if (found == handles_.end() || !found->second->Foreign) {
+    Misuse("Release of " + Hex(held) + ", which HoldOpen did not hand out");
+    return;
+  }
+  handles_.erase(found);
+}
+
 bool MemoryPlatform::Exists(const std::string& path) const { return Find(path) != nullptr; }
 
 std::string MemoryPlatform::FileContent(const std::string& path) const {
-  const Node* file = Find(path);
+  const Node* file = Existing(path, "FileContent", false);
   return file != nullptr ? file->Content : std::string();
+}
+
+std::size_t MemoryPlatform::OpenHandleCount() const {
+  return static_cast<std::size_t>(std::count_if(
+      handles_.begin(), handles_.end(), [](const auto& handle) { return !handle.second->Foreign; }));
 }
 
 void MemoryPlatform::SetCodePage(unsigned codePage) {
@@ -230,16 +387,50 @@ void MemoryPlatform::SetCodePage(unsigned codePage) {
   }
 }
 
-NativeHandle MemoryPlatform::Fail(std::uint32_t error) {
-  lastError_ = error;
+NativeHandle MemoryPlatform::Fail(long error) {
+  lastError_ = static_cast<std::uint32_t>(error);
   return kInvalidHandleValue;
+}
+
+NativeHandle MemoryPlatform::AddHandle(std::unique_ptr<Open> open) {
+  const NativeHandle handle = nextHandle_ += 4;
+  handles_[handle] = std::move(open);
+  return handle;
+}
+
+MemoryPlatform::Open* MemoryPlatform::Use(NativeHandle handle, Kind kind, const char* call) {
+  const auto found = handles_.find(handle);
+  std::string misuse;
+  if (found != handles_.end()) {
+    if (found->second->Foreign) {
+      misuse = " on another program's handle ";
+    } else if (found->second->Type != kind) {
+      misuse = found->second->Type == Kind::File ? " on a file handle " : " on a find handle ";
+    } else {
+      return found->second.get();
+    }
+  } else {
+    misuse = closed_.count(handle) != 0 ? " on a closed handle " : " on a handle never opened ";
+  }
+  Misuse(call + misuse + Hex(handle));
+  lastError_ = kErrorInvalidHandle;
+  return nullptr;
+}
+
+void MemoryPlatform::Close(NativeHandle handle, Kind kind, const char* call) {
+  if (Use(handle, kind, call) == nullptr) return;
+  handles_.erase(handle);
+  closed_[handle] = kind;
 }
 
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
   Listings.push_back(mask);
+  if (Fails(Call::FindFirstFileA)) return kInvalidHandleValue;
   const std::size_t slash = mask.rfind('\\');
   if (slash == std::string::npos) return Fail(kErrorFileNotFound);
   const std::string pattern = mask.substr(slash + 1);
+  auto listing = std::make_unique<Open>();
+  listing->Type = Kind::Find;
   if (pattern.find_first_of("*?<>\"") == std::string::npos) {
     // A name, not a pattern: the one entry it finds. A name of dots and
     // spaces only is read away entirely, leaving the folder, which a search
@@ -248,68 +439,88 @@ NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& d
     if (found == nullptr || pattern.find_last_not_of(". ") == std::string::npos) {
       return Fail(kErrorFileNotFound);
     }
-    auto listing = std::make_unique<Open>();
     listing->Entries.push_back(
         {found->Attributes, found->ListedName.empty() ? found->Name : found->ListedName,
          found->ShortName});
-    data = listing->Entries[0];
-    listing->Next = 1;
-    const NativeHandle handle = nextHandle_ += 4;
-    handles_[handle] = std::move(listing);
-    return handle;
+  } else {
+    if (pattern != "*.*") return Fail(kErrorFileNotFound);
+    Node* folder = Find(mask.substr(0, slash + 1));
+    if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
+    if (folder->ListingDenied) return Fail(kErrorAccessDenied);
+    if (SplitPath(mask).size() > 2) {  // a drive's root has no "." and ".."
+      listing->Entries.push_back({win::kFileAttributeDirectory, ".", ""});
+      listing->Entries.push_back({win::kFileAttributeDirectory, "..", ""});
+    }
+    for (const Node* child : folder->Children) {
+      listing->Entries.push_back({child->Attributes,
+                                  child->ListedName.empty() ? child->Name : child->ListedName,
+                                  child->ShortName});
+    }
+    if (listing->Entries.empty()) return Fail(kErrorFileNotFound);
   }
-  if (pattern != "*.*") return Fail(kErrorFileNotFound);
-  Node* folder = Find(mask.substr(0, slash + 1));
-  if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
-  if (folder->ListingDenied) return Fail(kErrorAccessDenied);
-  auto listing = std::make_unique<Open>();
-  if (SplitPath(mask).size() > 2) {  // a drive's root has no "." and ".."
-    listing->Entries.push_back({win::kFileAttributeDirectory, ".", ""});
-    listing->Entries.push_back({win::kFileAttributeDirectory, "..", ""});
-  }
-  for (const Node* child : folder->Children) {
-    listing->Entries.push_back({child->Attributes,
-                                child->ListedName.empty() ? child->Name : child->ListedName,
-                                child->ShortName});
-  }
-  if (listing->Entries.empty()) return Fail(kErrorFileNotFound);
   data = listing->Entries[0];
   listing->Next = 1;
-  const NativeHandle handle = nextHandle_ += 4;
-  handles_[handle] = std::move(listing);
-  return handle;
+  return AddHandle(std::move(listing));
 }
 
 bool MemoryPlatform::FindNextFileA(NativeHandle find, FindData& data) {
-  Open& listing = *handles_.at(find);
-  if (listing.Next >= listing.Entries.size()) {
+  Open* listing = Use(find, Kind::Find, "FindNextFileA");
+  if (listing == nullptr || Fails(Call::FindNextFileA)) return false;
+  if (listing->Next >= listing->Entries.size()) {
     lastError_ = kErrorNoMoreFiles;
     return false;
   }
-  data = listing.Entries[listing.Next++];
+  data = listing->Entries[listing->Next++];
   return true;
 }
 
-void MemoryPlatform::FindClose(NativeHandle find) { handles_.erase(find); }
+void MemoryPlatform::FindClose(NativeHandle find) { Close(find, Kind::Find, "FindClose"); }
 
 NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
-                                         std::uint32_t /*shareMode*/,
+                                         std::uint32_t shareMode,
                                          std::uint32_t creationDisposition,
                                          std::uint32_t flagsAndAttributes) {
   Opens.push_back(fileName);
+  if (Fails(Call::CreateFileA)) return kInvalidHandleValue;
+  return OpenFile(fileName, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
+                  false);
+}
+
+NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t desiredAccess,
+                                      std::uint32_t shareMode, std::uint32_t creationDisposition,
+                                      std::uint32_t flagsAndAttributes, bool foreign) {
+  if (creationDisposition != win::kCreateAlways && creationDisposition != win::kOpenExisting) {
+    Misuse("CreateFileA with creation disposition " + std::to_string(creationDisposition) +
+           ", which the stand-in does not model");
+    return Fail(win::kErrorInvalidParameter);
+  }
+  // Every open of the node that holds data access, the program's and others'.
+  const auto sharingRefuses = [&](const Node* node) {
+    return std::any_of(handles_.begin(), handles_.end(), [&](const auto& handle) {
+      const Open& open = *handle.second;
+      return open.Type == Kind::File && open.Target == node &&
+             !SharesWith(desiredAccess, shareMode, open.Access, open.Share);
+    });
+  };
+  const bool writes = (desiredAccess & kWriteAccess) != 0;
   Node* node = Find(fileName);
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');
     Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash + 1));
     if (parent == nullptr || !parent->IsFolder()) return Fail(kErrorPathNotFound);
+    // CD-ROM file systems (CDFS, UDF) refuse to create or overwrite anything
+    // with ERROR_ACCESS_DENIED; a write-protected disk of a writable file
+    // system answers ERROR_WRITE_PROTECT instead. The stand-in's read-only
+    // volumes are discs.
+    if (parent->Drive->ReadOnlyVolume) return Fail(kErrorAccessDenied);
     if (parent->CreateDenied) return Fail(kErrorAccessDenied);
     if (node != nullptr) {
-      if (node->Locked) return Fail(kErrorSharingViolation);
       // Windows refuses to replace a read-only, hidden or system file unless
       // the caller asks for those attributes.
       if (node->IsFolder() || (node->Attributes & kReadOnlyHiddenSystem) != 0) {
         return Fail(kErrorAccessDenied);
       }
+      if (sharingRefuses(node)) return Fail(kErrorSharingViolation);
     } else {
       node = Make(fileName, false);
     }
@@ -321,44 +532,63 @@ NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint3
     if (node->IsFolder() && (flagsAndAttributes & win::kFileFlagBackupSemantics) == 0) {
       return Fail(kErrorAccessDenied);
     }
-    if (node->Locked && desiredAccess != 0) return Fail(kErrorSharingViolation);
+    // Access is checked before sharing: a read-only file is refused to a
+    // writer even when nobody else has it open. A disc's files are all
+    // read-only (CDFS answers ERROR_ACCESS_DENIED, as NTFS does for the
+    // attribute).
+    if (writes && ((node->Attributes & kFileAttributeReadOnly) != 0 || node->Drive->ReadOnlyVolume)) {
+      return Fail(kErrorAccessDenied);
+    }
+    if (sharingRefuses(node)) return Fail(kErrorSharingViolation);
   }
   auto open = std::make_unique<Open>();
+  open->Type = Kind::File;
+  open->Foreign = foreign;
   open->Target = node;
-  const NativeHandle handle = nextHandle_ += 4;
-  handles_[handle] = std::move(open);
-  return handle;
+  open->Access = desiredAccess;
+  open->Share = shareMode;
+  return AddHandle(std::move(open));
 }
 
 std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) {
-  const auto size = static_cast<std::uint64_t>(handles_.at(file)->Target->Size);
+  const Open* open = Use(file, Kind::File, "GetFileSize");
+  if (open == nullptr || Fails(Call::GetFileSize)) return win::kInvalidFileSize;
+  const auto size = static_cast<std::uint64_t>(open->Target->Size);
   fileSizeHigh = static_cast<std::uint32_t>(size >> 32);
+  // As kernel32 does: a low part that reads as INVALID_FILE_SIZE comes with
+  // ERROR_SUCCESS as the last error, whatever it was before.
+  if (static_cast<std::uint32_t>(size) == win::kInvalidFileSize) lastError_ = win::kErrorSuccess;
   return static_cast<std::uint32_t>(size);
 }
 
 bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
+  const Open* open = Use(file, Kind::File, "GetFileInformationByHandle");
+  if (open == nullptr || Fails(Call::GetFileInformationByHandle)) return false;
   identity.VolumeSerialNumber = 0x1234ABCD;
-  identity.FileIndex = NoFileIndex ? 0 : handles_.at(file)->Target->Index;
+  identity.FileIndex = NoFileIndex ? 0 : open->Target->Index;
   return true;
 }
 
 bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
                                std::uint32_t& bytesWritten) {
-  const auto found = handles_.find(file);
-  if (found == handles_.end()) {
-    lastError_ = kErrorInvalidHandle;
+  bytesWritten = 0;
+  const Open* open = Use(file, Kind::File, "WriteFile");
+  if (open == nullptr || Fails(Call::WriteFile)) return false;
+  if ((open->Access & kWriteAccess) == 0) {
+    lastError_ = kErrorAccessDenied;
     return false;
   }
-  Node* target = found->second->Target;
+  Node* target = open->Target;
   bytesWritten = std::min(bytesToWrite, WriteLimit);
   target->Content.append(static_cast<const char*>(buffer), bytesWritten);
   target->Size = static_cast<std::int64_t>(target->Content.size());
   return true;
 }
 
-void MemoryPlatform::CloseHandle(NativeHandle handle) { handles_.erase(handle); }
+void MemoryPlatform::CloseHandle(NativeHandle handle) { Close(handle, Kind::File, "CloseHandle"); }
 
 std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
+  if (Fails(Call::GetFileAttributesA)) return win::kInvalidFileAttributes;
   const Node* node = Find(fileName);
   if (node == nullptr) {
     lastError_ = kErrorFileNotFound;
@@ -368,6 +598,7 @@ std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
 }
 
 std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
+  if (Fails(Call::GetFullPathNameA)) return fileName;  // the seam's answer on failure
   std::string full;
   if (fileName.size() >= 2 && fileName[1] == ':') {
     full = fileName;
@@ -384,7 +615,8 @@ std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
 }
 
 std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
-  switch (messageId) {
+  if (Fails(Call::FormatMessageA)) return {};
+  switch (static_cast<long>(messageId)) {
     case kErrorFileNotFound:
       return "The system cannot find the file specified.\r\n";
     case kErrorPathNotFound:
@@ -396,6 +628,11 @@ std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
     default:
       return {};
   }
+}
+
+std::string MemoryPlatform::GetTempPathA() {
+  if (Fails(Call::GetTempPathA)) return {};
+  return TempPath;
 }
 
 std::string MemoryPlatform::GetEnvironmentVariableA(const std::string& name) {
@@ -419,6 +656,7 @@ int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& capt
 
 int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                                    std::string_view string2) {
+  if (Fails(Call::CompareStringA)) return 0;
   const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
   const std::size_t common = std::min(string1.size(), string2.size());
   for (std::size_t i = 0; i < common; ++i) {
@@ -437,6 +675,7 @@ int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view stri
 // Only sort keys: the bytes CompareStringA above compares (case folded when
 // asked), then a zero, so that a text sorts before the longer texts it begins.
 std::string MemoryPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
+  if (Fails(Call::LCMapStringA)) return {};
   if ((mapFlags & win::kLcmapSortKey) == 0) return {};
   std::string key(source);
   if ((mapFlags & win::kNormIgnoreCase) != 0) key = Folded(std::move(key));
@@ -457,11 +696,13 @@ std::string MemoryPlatform::CharUpperBuffA(std::string text) { return Folded(std
 
 std::string MemoryPlatform::GetLocaleInfoA(std::uint32_t lcType) {
   LocaleInfoReads.push_back(lcType);
+  if (Fails(Call::GetLocaleInfoA)) return {};
   const auto found = LocaleInfo.find(lcType);
   return found != LocaleInfo.end() ? found->second : std::string();
 }
 
 std::string MemoryPlatform::LoadStringA(std::uint32_t id) {
+  if (Fails(Call::LoadStringA)) return {};
   const auto found = StringTable.find(id);
   return found != StringTable.end() ? found->second.substr(0, 1023) : std::string();
 }
@@ -476,6 +717,7 @@ const std::string* MemoryPlatform::VersionResource(const std::string& fileName) 
 }
 
 std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileName) {
+  if (Fails(Call::GetFileVersionInfoSizeA)) return 0;
   const std::string* resource = VersionResource(fileName);
   if (resource == nullptr) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -485,6 +727,7 @@ std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileNam
 }
 
 bool MemoryPlatform::GetFileVersionInfoA(const std::string& fileName, std::string& block) {
+  if (Fails(Call::GetFileVersionInfoA)) return false;  // the block untouched
   const std::string* resource = VersionResource(fileName);
   if (resource == nullptr) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -503,6 +746,7 @@ bool MemoryPlatform::VerQueryValueA(std::string& block, const std::string& subBl
                                     const void*& value, std::uint32_t& length) {
   value = nullptr;
   length = 0;
+  if (Fails(Call::VerQueryValueA)) return false;
   VersionNode node;
   if (!FindVersionNode(block, subBlock, node)) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -545,20 +789,31 @@ bool MemoryPlatform::RegistryKeyExists(RegistryKey root, const std::string& key)
   return registry_.count({root, Folded(key)}) != 0;
 }
 
-const std::pair<RegistryKey, std::string>* MemoryPlatform::ResolveKey(RegistryKey key) const {
+const std::pair<RegistryKey, std::string>* MemoryPlatform::ResolveKey(RegistryKey key,
+                                                                     const char* call) const {
   for (const auto& root : roots_) {
     if (root.first == key) return &root;
   }
   const auto open = keys_.find(key);
-  return open != keys_.end() ? &open->second : nullptr;
+  if (open != keys_.end()) return &open->second;
+  // Key 0 is what a failed RegCreateKeyExA hands out: the seam lets writes
+  // through it fail quietly. Any other key not open is a program's mistake.
+  if (key != 0) {
+    const bool closed = std::find(closedKeys_.begin(), closedKeys_.end(), key) != closedKeys_.end();
+    Misuse(std::string(call) + (closed ? " through a closed key " : " through a key never opened ") +
+           Hex(key));
+  }
+  return nullptr;
 }
 
 long MemoryPlatform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
                                      std::uint32_t /*options*/, std::uint32_t /*samDesired*/,
                                      RegistryKey& result) {
   result = 0;
-  const auto* parent = ResolveKey(key);
+  const auto* parent = ResolveKey(key, "RegCreateKeyExA");
   if (parent == nullptr) return kErrorInvalidHandle;
+  // The Reg* calls answer their error and leave the last error alone.
+  if (const long error = Planned(Call::RegCreateKeyExA)) return error;
   const RegistryKey root = parent->first;
   if (std::find(deniedRoots_.begin(), deniedRoots_.end(), root) != deniedRoots_.end()) {
     return kErrorAccessDenied;
@@ -580,8 +835,10 @@ long MemoryPlatform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
 long MemoryPlatform::RegSetValueExA(RegistryKey key, const std::string& valueName,
                                     std::uint32_t type, const void* data, std::uint32_t size) {
   // A key that was never opened (or is closed) is no key, as on Windows.
-  const auto* open = ResolveKey(key);
+  const auto* open = ResolveKey(key, "RegSetValueExA");
   if (open == nullptr) return kErrorInvalidHandle;
+  // The Reg* calls answer their error and leave the last error alone.
+  if (const long error = Planned(Call::RegSetValueExA)) return error;
   if (std::find(deniedRoots_.begin(), deniedRoots_.end(), open->first) != deniedRoots_.end()) {
     return kErrorAccessDenied;
   }
@@ -593,8 +850,10 @@ long MemoryPlatform::RegSetValueExA(RegistryKey key, const std::string& valueNam
 
 long MemoryPlatform::RegQueryValueExA(RegistryKey key, const std::string& valueName,
                                       std::uint32_t& type, void* data, std::uint32_t& size) {
-  const auto* open = ResolveKey(key);
+  const auto* open = ResolveKey(key, "RegQueryValueExA");
   if (open == nullptr) return kErrorInvalidHandle;
+  // The Reg* calls answer their error and leave the last error alone.
+  if (const long error = Planned(Call::RegQueryValueExA)) return error;
   const auto values = registry_.find({open->first, Folded(open->second)});
   if (values == registry_.end()) return win::kErrorFileNotFound;
   const auto value = values->second.find(Folded(valueName));
@@ -618,7 +877,14 @@ long MemoryPlatform::RegQueryValueExA(RegistryKey key, const std::string& valueN
 }
 
 long MemoryPlatform::RegCloseKey(RegistryKey key) {
-  return keys_.erase(key) != 0 ? win::kErrorSuccess : kErrorInvalidHandle;
+  if (keys_.erase(key) != 0) {
+    closedKeys_.push_back(key);
+    return win::kErrorSuccess;
+  }
+  // Windows lets a program close a predefined root.
+  if (key == kHkeyCurrentUser || key == kHkeyLocalMachine) return win::kErrorSuccess;
+  Misuse("RegCloseKey of a key not open " + Hex(key));
+  return kErrorInvalidHandle;
 }
 
 }  // namespace reelstart

@@ -1,9 +1,15 @@
 // An in-memory platform for the host tests: a folder tree with entry order,
-// attributes, sizes and 8.3 names; files and folders that fail on demand;
-// environment, module path and code page; the shell requests and message
-// boxes the program makes, captured instead of shown.
+// attributes, sizes and 8.3 names; opens checked as Windows checks them
+// (access against read-only files and volumes, share modes against other
+// openers); any call failing on demand; environment, module path and code
+// page; the shell requests and message boxes the program makes, captured
+// instead of shown. What Windows would not do for a correct program (a find
+// handle given to CloseHandle, a handle closed twice) and a test's setup
+// naming nothing are reported through OnMisuse.
 #pragma once
 
+#include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,12 +26,15 @@ class MemoryPlatform final : public Platform {
  public:
   MemoryPlatform();
   ~MemoryPlatform() override;
+  MemoryPlatform(const MemoryPlatform&) = delete;
+  MemoryPlatform& operator=(const MemoryPlatform&) = delete;
 
   // --- The folder tree (paths such as "D:\Films\a.avi"; drives are made on
   // first use; missing parent folders are made too). Entries are listed in
   // the order they were added. AddFolder, AddFile, SetShortName and
   // SetListedName take names exactly as given; every lookup reads its path as
-  // Windows does ("D:\a.\b" is "D:\a\b").
+  // Windows does ("D:\a.\b" is "D:\a\b"). A helper given a path where there
+  // is nothing (a link's target, an entry to name or deny) reports a misuse.
   void AddFolder(const std::string& path, std::uint32_t attributes = win::kFileAttributeDirectory);
   void AddFile(const std::string& path, std::int64_t size,
                std::uint32_t attributes = win::kFileAttributeArchive);
@@ -40,18 +49,67 @@ class MemoryPlatform final : public Platform {
   void SetListedName(const std::string& path, const std::string& listedName);
   // The folder's contents cannot be listed (no read permission).
   void DenyListing(const std::string& folder);
-  // The file cannot be opened (another program holds it open for writing).
-  void Lock(const std::string& path);
-  // No file can be created in the folder.
+  // No file can be created in the folder (no write permission).
   void DenyCreate(const std::string& folder);
+  // The volume of `drive` ("D:") is read-only, as a CD-ROM is: nothing on it
+  // opens for writing, nothing can be created on it.
+  void SetReadOnlyVolume(const std::string& drive);
+  // Another program opens the file at `path` with `access` and `shareMode`
+  // and keeps it open until Release: the program's own opens are checked
+  // against it as Windows checks two openers. Its handle is no handle of the
+  // program's: OpenHandleCount leaves it out.
+  NativeHandle HoldOpen(const std::string& path, std::uint32_t access, std::uint32_t shareMode);
+  void Release(NativeHandle held);
   [[nodiscard]] bool Exists(const std::string& path) const;
-  // The bytes of a file the program wrote; empty when there is none.
+  // The bytes of a file the program wrote; a misuse when there is no file.
   [[nodiscard]] std::string FileContent(const std::string& path) const;
-  // Handles opened and not yet closed, of any kind.
-  [[nodiscard]] std::size_t OpenHandleCount() const { return handles_.size(); }
+  // The program's handles opened and not yet closed, of any kind.
+  [[nodiscard]] std::size_t OpenHandleCount() const;
+
+  // --- Misuse ------------------------------------------------------------------
+  // Called with a message naming the misuse ("FindClose on a file handle
+  // 0x104"); the call then fails as Windows fails it, ERROR_INVALID_HANDLE
+  // for a handle. The default prints the message and aborts; the unit tests
+  // make it a test failure.
+  static std::function<void(const std::string& message)> OnMisuse;
 
   // --- Faults ----------------------------------------------------------------
-  // WriteFile writes at most this many bytes per call.
+  // The calls FailCall can fail.
+  enum class Call {
+    FindFirstFileA,
+    FindNextFileA,
+    CreateFileA,
+    GetFileSize,
+    GetFileInformationByHandle,
+    WriteFile,
+    GetFileAttributesA,
+    GetFullPathNameA,
+    FormatMessageA,
+    GetTempPathA,
+    LoadStringA,
+    GetFileVersionInfoSizeA,
+    GetFileVersionInfoA,
+    VerQueryValueA,
+    RegCreateKeyExA,
+    RegSetValueExA,
+    RegQueryValueExA,
+    CompareStringA,
+    LCMapStringA,
+    GetLocaleInfoA,
+  };
+  static constexpr std::size_t kCallCount = static_cast<std::size_t>(Call::GetLocaleInfoA) + 1;
+  // The `nth` call (from 1) of `call` from now on fails with `error`,
+  // answering as the Win32 call does when it fails: INVALID_HANDLE_VALUE,
+  // FALSE, 0, INVALID_FILE_SIZE (the high part untouched), the error itself
+  // from the Reg* calls, an empty text where the seam has one. A planned
+  // failure that never comes is a misuse, reported when the platform goes.
+  void FailCall(Call call, unsigned nth, long error);
+  // How often `call` was made so far.
+  [[nodiscard]] unsigned CallCount(Call call) const {
+    return calls_[static_cast<std::size_t>(call)];
+  }
+  // States of a system rather than failing calls:
+  // WriteFile writes at most this many bytes per call and says it succeeded.
   std::uint32_t WriteLimit = 0xFFFFFFFFu;
   // GetFileInformationByHandle answers file index 0 for everything, as some
   // network redirectors do.
@@ -148,7 +206,7 @@ class MemoryPlatform final : public Platform {
   std::string GetShortModuleFileNameA() override { return ShortModuleFileName; }
   std::uintptr_t GetModuleBase() override { return ModuleBase; }
   std::string GetEnvironmentVariableA(const std::string& name) override;
-  std::string GetTempPathA() override { return TempPath; }
+  std::string GetTempPathA() override;
   void ShellExecuteA(const std::string& operation, const std::string& file,
                      int showCommand) override;
   int MessageBoxA(const std::string& text, const std::string& caption,
@@ -176,28 +234,76 @@ class MemoryPlatform final : public Platform {
  private:
   struct Node;
   struct Open;
+  enum class Kind { File, Find };
 
   // The root and key path an open key or a predefined root stands for.
-  [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key) const;
+  // Null, after a misuse report naming `call`, when `key` is neither 0 (the
+  // key a failed RegCreateKeyExA hands out) nor open.
+  [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key,
+                                                                      const char* call) const;
   Node* Find(const std::string& path) const;
-  Node* Make(const std::string& path, bool folder);
+  // The entry at `path` with its names as added, made when `create` (with
+  // the folders on the way); null when it is not there and not made.
+  Node* Make(const std::string& path, bool folder, bool create = true);
+  // The entry a helper named `helper` is given; null, after a misuse report,
+  // when there is none (`asAdded`: names as added, not read as a path).
+  Node* Existing(const std::string& path, const char* helper, bool asAdded) const;
   // The version resource of the file at `fileName`; null when there is none.
   const std::string* VersionResource(const std::string& fileName) const;
-  NativeHandle Fail(std::uint32_t error);
+  NativeHandle Fail(long error);
+  // Counts the call; the error FailCall planned for it, or ERROR_SUCCESS.
+  long Planned(Call call);
+  // Counts the call; true, with the planned error as the last error, when
+  // this is the call FailCall planned to fail.
+  bool Fails(Call call);
+  // Checks and opens as CreateFileA does, for the program or for another
+  // program (`foreign`).
+  NativeHandle OpenFile(const std::string& fileName, std::uint32_t desiredAccess,
+                        std::uint32_t shareMode, std::uint32_t creationDisposition,
+                        std::uint32_t flagsAndAttributes, bool foreign);
+  NativeHandle AddHandle(std::unique_ptr<Open> open);
+  // The open behind a handle `call` was given, when it is one of `kind`;
+  // null, after a misuse report, otherwise.
+  Open* Use(NativeHandle handle, Kind kind, const char* call);
+  // Closes a handle of `kind` for `call` (CloseHandle, FindClose).
+  void Close(NativeHandle handle, Kind kind, const char* call);
 
   std::vector<std::unique_ptr<Node>> nodes_;
   std::map<std::string, Node*> drives_;
   std::map<NativeHandle, std::unique_ptr<Open>> handles_;
+  std::map<NativeHandle, Kind> closed_;  // closed handles and their kinds
   NativeHandle nextHandle_ = 0x100;
   std::uint32_t lastError_ = 0;
+  struct Fault {
+    Call Which;
+    unsigned Nth;
+    long Error;
+  };
+  std::vector<Fault> faults_;
+  std::array<unsigned, kCallCount> calls_{};
   std::vector<std::pair<unsigned char, unsigned char>> leadBytes_;
   // Registry: values by root, key path and value name (paths and names folded).
   std::map<std::pair<RegistryKey, std::string>, std::map<std::string, RegistryValue>> registry_;
   std::map<RegistryKey, std::pair<RegistryKey, std::string>> keys_;
+  std::vector<RegistryKey> closedKeys_;
   std::pair<RegistryKey, std::string> roots_[2] = {{kHkeyCurrentUser, ""}, {kHkeyLocalMachine, ""}};
   RegistryKey nextKey_ = 0x1000;
   std::vector<RegistryKey> deniedRoots_;
   Platform* previous_ = nullptr;
+};
+
+// Takes the misuse reports of its lifetime instead of OnMisuse: for the
+// tests of the stand-in itself.
+class MisuseLog {
+ public:
+  MisuseLog();
+  ~MisuseLog();
+  MisuseLog(const MisuseLog&) = delete;
+  MisuseLog& operator=(const MisuseLog&) = delete;
+  std::vector<std::string> Reports;
+
+ private:
+  std::function<void(const std::string&)> previous_;
 };
 
 }  // namespace reelstart

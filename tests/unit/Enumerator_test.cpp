@@ -96,18 +96,56 @@ TEST(FindFilesTest, UnreadableOrMissingFoldersAddNothing) {
 
 TEST(FindFilesTest, ReadsSixtyFourBitSizes) {
   MemoryPlatform platform;
-  platform.AddFile("D:\\big.avi", 5'000'000'000LL);
-  platform.AddFile("D:\\edge.avi", 0xFFFFFFFFLL);
-  platform.AddFile("D:\\busy.avi", 700);
-  platform.AddFile("D:\\empty.avi", 0);
-  platform.Lock("D:\\busy.avi");
+  enum Arrange { kNothing, kReadOnly, kRecorded, kPlayed, kSizeUnreadable };
+  const struct {
+    const char* name;
+    std::int64_t size;
+    Arrange arrange;
+    std::int64_t expected;
+  } rows[] = {
+      {"big.avi", 5'000'000'000LL, kNothing, 5'000'000'000LL},
+      // Copied from a disc: opens for reading only.
+      {"copied.avi", 600, kReadOnly, 600},
+      // Held open by a recorder writing it (and sharing it for reading):
+      // listed, size 0. Its refusal leaves an error behind for the next row.
+      {"recording.avi", 700, kRecorded, 0},
+      // A low part of INVALID_FILE_SIZE is a size when the last error says so.
+      {"edge.avi", 0xFFFFFFFFLL, kNothing, 0xFFFFFFFFLL},
+      // Held open by a player reading it, sharing it for reading only.
+      {"playing.avi", 800, kPlayed, 800},
+      // GetFileSize fails (the disc went): size 0, not 4 GiB - 1.
+      {"ejected.avi", 900, kSizeUnreadable, 0},
+      {"empty.avi", 0, kNothing, 0},
+  };
+  unsigned sizeReads = 0;
+  for (const auto& row : rows) {
+    const std::string path = std::string("D:\\") + row.name;
+    platform.AddFile(path, row.size, row.arrange == kReadOnly ? 0x01 : 0x20);
+    if (row.arrange == kRecorded) platform.HoldOpen(path, win::kGenericWrite, win::kFileShareRead);
+    if (row.arrange == kPlayed) platform.HoldOpen(path, win::kGenericRead, win::kFileShareRead);
+    if (row.arrange == kSizeUnreadable) {
+      platform.FailCall(MemoryPlatform::Call::GetFileSize, sizeReads + 1, win::kErrorNotReady);
+    }
+    if (row.arrange != kRecorded) ++sizeReads;
+  }
   TQVVideoFilesEnumerator enumerator;
   enumerator.FindFiles("D:\\*.*");
-  ASSERT_EQ(enumerator.Count(), 4);
-  EXPECT_EQ(enumerator.Files()[0].Size, 5'000'000'000LL);
-  EXPECT_EQ(enumerator.Files()[1].Size, 0xFFFFFFFFLL);
-  EXPECT_EQ(enumerator.Files()[2].Size, 0);  // held open by a writer: listed, size 0
-  EXPECT_EQ(enumerator.Files()[3].Size, 0);
+  ASSERT_EQ(enumerator.Count(), static_cast<int>(std::size(rows)));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(enumerator.Files()[i].Size, rows[i].expected) << rows[i].name;
+  }
+  EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST(FindFilesTest, AListingThatFailsMidwayKeepsWhatItRead) {
+  MemoryPlatform platform;
+  platform.AddFile("D:\\a.avi", 1);
+  platform.AddFile("D:\\b.avi", 2);
+  platform.AddFile("D:\\c.avi", 3);
+  // FindFirstFileA brings a.avi, the first FindNextFileA b.avi; then the
+  // share the disc was reached by goes away.
+  platform.FailCall(MemoryPlatform::Call::FindNextFileA, 2, win::kErrorNetNameDeleted);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\b.avi"}));
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
@@ -133,10 +171,14 @@ TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
 
 TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
   MemoryPlatform platform;
+  // Every folder answers file index 0: a link looks like every folder above
+  // it, and must not be taken for one.
   platform.NoFileIndex = true;
   platform.AddFile("D:\\a.avi", 1);
   platform.AddFile("D:\\Sub\\Deeper\\b.avi", 2);
-  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\Deeper\\b.avi"}));
+  platform.AddFolderLink("D:\\Link", "D:\\Sub\\Deeper");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\Sub\\Deeper\\b.avi",
+                                               "D:\\Link\\b.avi"}));
 }
 
 TEST(FindFilesTest, ListsAFolderReachedTwiceTwice) {
@@ -177,7 +219,7 @@ TEST(FindFilesTest, UsesTheShortNameOfALookAlikeName) {
   platform.SetShortName("D:\\Long name.avi", "LONGNA~1.AVI");
   platform.AddFile("D:\\Busy film.avi", 60);
   platform.SetShortName("D:\\Busy film.avi", "BUSYFI~1.AVI");
-  platform.Lock("D:\\Busy film.avi");
+  platform.HoldOpen("D:\\Busy film.avi", win::kGenericWrite, win::kFileShareRead);
   TQVVideoFilesEnumerator enumerator;
   enumerator.FindFiles("D:\\*.*");
   ASSERT_EQ(enumerator.Count(), 3);
@@ -207,7 +249,7 @@ TEST(FindFilesTest, UsesTheShortNameWhenTheListedNameReachesANeighbour) {
   platform.AddFile("D:\\B\xE9la.avi", 50);
   platform.SetListedName("D:\\B\xE9la.avi", "Bela.avi");
   platform.SetShortName("D:\\B\xE9la.avi", "BELA~1.AVI");
-  platform.Lock("D:\\B\xE9la.avi");
+  platform.HoldOpen("D:\\B\xE9la.avi", win::kGenericWrite, win::kFileShareRead);
   TQVVideoFilesEnumerator enumerator;
   enumerator.FindFiles("D:\\*.*");
   std::vector<std::pair<std::string, std::int64_t>> found;
@@ -368,6 +410,19 @@ TEST(SortTest, NameOrdersAreThoseOfCompareString) {
     EXPECT_EQ(Sorted(files, descending ? smNameDesc : smNameAsc), expectedPaths)
         << (descending ? "descending" : "ascending");
   }
+}
+
+// LCMapStringA fails only for want of memory or a bad flag; the name whose
+// key it could not make sorts as the empty name, and nothing is lost.
+TEST(SortTest, ANameWithoutSortKeySortsAsTheEmptyName) {
+  MemoryPlatform platform;
+  const TVideoFileList files = List({{"D:\\b.avi", 1}, {"D:\\c.avi", 1}, {"D:\\a.avi", 1}});
+  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  EXPECT_EQ(Sorted(files, smNameAsc),
+            (std::vector<std::string>{"D:\\c.avi", "D:\\a.avi", "D:\\b.avi"}));
+  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  EXPECT_EQ(Sorted(files, smNameDesc),
+            (std::vector<std::string>{"D:\\b.avi", "D:\\a.avi", "D:\\c.avi"}));
 }
 
 TEST(SortTest, NameKeysAreDroppedAfterTheSort) {

@@ -8,8 +8,8 @@
 namespace reelstart {
 namespace {
 
-constexpr long kErrorAccessDenied = 5;
-constexpr long kErrorInvalidHandle = 6;
+using win::kErrorAccessDenied;
+using win::kErrorInvalidHandle;
 
 class MemoryRegistryTest : public ::testing::Test {
  protected:
@@ -26,13 +26,20 @@ class MemoryRegistryTest : public ::testing::Test {
 
 TEST_F(MemoryRegistryTest, WritesNeedAnOpenKey) {
   const char data[] = "x";
+  // Key 0, what a failed RegCreateKeyExA hands out, fails quietly.
   EXPECT_EQ(platform.RegSetValueExA(0, "v", win::kRegSz, data, 2), kErrorInvalidHandle);
+  // Any other key not open is the program's mistake, and named as one.
+  MisuseLog misuse;
   EXPECT_EQ(platform.RegSetValueExA(0x1234, "v", win::kRegSz, data, 2), kErrorInvalidHandle);
   const RegistryKey key = Create(kHkeyCurrentUser, "Software\\A");
   EXPECT_EQ(platform.RegCloseKey(key), win::kErrorSuccess);
   EXPECT_EQ(platform.RegSetValueExA(key, "v", win::kRegSz, data, 2), kErrorInvalidHandle);
   EXPECT_EQ(platform.RegCloseKey(key), kErrorInvalidHandle);
   EXPECT_TRUE(platform.RegistryWrites.empty());
+  EXPECT_EQ(misuse.Reports, (std::vector<std::string>{
+                                "RegSetValueExA through a key never opened 0x1234",
+                                "RegSetValueExA through a closed key 0x1004",
+                                "RegCloseKey of a key not open 0x1004"}));
 }
 
 TEST_F(MemoryRegistryTest, CreatesTheKeysOnTheWayAndOpensRelativeToAKey) {

@@ -182,8 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "Cannot create file \"C:\\Temp\\start.asx\". Access is denied"},
         CreateFailure{"PlaylistOpenElsewhere",
                       [](MemoryPlatform& p) {
+                        // A player still reading the last run's playlist.
                         p.AddFile("C:\\Temp\\start.asx", 0);
-                        p.Lock("C:\\Temp\\start.asx");
+                        p.HoldOpen("C:\\Temp\\start.asx", win::kGenericRead, win::kFileShareRead);
                       },
                       "Cannot create file \"C:\\Temp\\start.asx\". The process cannot access "
                       "the file because it is being used by another process"},

@@ -18,7 +18,9 @@ namespace {
 class ExecuteTest : public ::testing::Test {
  protected:
   ExecuteTest() {
+    // The program at the root of a film disc.
     platform.ModuleFileName = "D:\\start.exe";
+    platform.SetReadOnlyVolume("D:");
     platform.AddFile("D:\\start.exe", 50000);
     platform.Environment["TMP"] = "C:\\Temp";
     platform.AddFolder("C:\\Temp");

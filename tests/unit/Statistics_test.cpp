@@ -202,11 +202,28 @@ TEST_F(StatisticsTest, DeniedLocalMachineStopsAtItsFirstValue) {
 }
 
 TEST_F(StatisticsTest, DeniedCurrentUserAfterACompleteLocalMachine) {
-  platform.DenyRegistryWrites(kHkeyCurrentUser);
-  EXPECT_EQ(SaveError(), "Failed to set data for 'Last Start'");
-  EXPECT_EQ(platform.RegistryWrites.size(), 7u);
-  EXPECT_EQ(Value(kHkeyLocalMachine, "Starts Count"), Dword(1));
-  EXPECT_EQ(platform.OpenKeyCount(), 0u);
+  const struct {
+    const char* name;
+    void (*arrange)(MemoryPlatform&);
+  } rows[] = {
+      {"denied root", [](MemoryPlatform& p) { p.DenyRegistryWrites(kHkeyCurrentUser); }},
+      // The user's hive is being unloaded: the second key does not open.
+      {"second key fails",
+       [](MemoryPlatform& p) {
+         p.FailCall(MemoryPlatform::Call::RegCreateKeyExA, 2, win::kErrorKeyDeleted);
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    MemoryPlatform fresh;  // a registry of its own for each row
+    fresh.ModuleFileName = platform.ModuleFileName;
+    row.arrange(fresh);
+    EXPECT_EQ(SaveError(), "Failed to set data for 'Last Start'");
+    EXPECT_EQ(fresh.RegistryWrites.size(), 7u);
+    EXPECT_EQ(fresh.GetRegistryValue(kHkeyLocalMachine, kKey, "Starts Count"), Dword(1));
+    EXPECT_FALSE(fresh.GetRegistryValue(kHkeyCurrentUser, kKey, "Last Start").has_value());
+    EXPECT_EQ(fresh.OpenKeyCount(), 0u);
+  }
 }
 
 TEST_F(StatisticsTest, AbsentReleaseDateIsDayZero) {

@@ -194,13 +194,28 @@ TEST_F(VersionInfoTest, AFileWithoutResourceLeavesTheFieldsEmpty) {
 }
 
 TEST_F(VersionInfoTest, RefreshClearsWhatTheLastLoadRead) {
-  SetResource(VersionResource(u"041904E3", StandardValues(), kRussian, kCyrillic, {MakersValues()}));
-  info.SetFileName(kFile);
-  ASSERT_EQ(info.Author, std::string_view(Win1251(u8"Иван Петров")));
-  platform.VersionResources.clear();
-  info.Refresh();
-  ExpectAllEmptyButFileNameAndLanguage(info);
-  EXPECT_EQ(info.Language, "041904E3");  // Clear leaves it
+  const struct {
+    const char* name;
+    void (*arrange)(MemoryPlatform&);
+  } rows[] = {
+      {"resource gone", [](MemoryPlatform& p) { p.VersionResources.clear(); }},
+      // Sized, but the block fails to load: it stays zero-filled.
+      {"block not loaded",
+       [](MemoryPlatform& p) {
+         p.FailCall(MemoryPlatform::Call::GetFileVersionInfoA, 1, win::kErrorNotEnoughMemory);
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetResource(
+        VersionResource(u"041904E3", StandardValues(), kRussian, kCyrillic, {MakersValues()}));
+    info.SetFileName(kFile);
+    ASSERT_EQ(info.Author, std::string_view(Win1251(u8"Иван Петров")));
+    row.arrange(platform);
+    info.Refresh();
+    ExpectAllEmptyButFileNameAndLanguage(info);
+    EXPECT_EQ(info.Language, "041904E3");  // Clear leaves it
+  }
 }
 
 TEST_F(VersionInfoTest, ClearKeepsFileNameAndLanguage) {
