@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/Win1251.h"
+#include "support/CaseFold.h"
 #include "support/VersionBlock.h"
 
 namespace reelstart {
@@ -75,14 +76,6 @@ bool SharesWith(std::uint32_t access, std::uint32_t shareMode, std::uint32_t hel
   constexpr std::uint32_t kDataAccess = kReadAccess | kWriteAccess | kDeleteAccess;
   if ((access & kDataAccess) == 0 || (heldAccess & kDataAccess) == 0) return true;
   return !conflicts(access, heldShare) && !conflicts(heldAccess, shareMode);
-}
-
-// Case folding as a Windows-1251 system does it for names: ASCII and Russian.
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
-  if (c >= 0xE0) return static_cast<unsigned char>(c - 32);
-  if (c == 0xB8) return 0xA8;
-  return c;
 }
 
 std::string Folded(std::string text) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Win1251.h"
+#include "support/CaseFold.h"
 
 namespace reelstart {
 
@@ -18,13 +19,6 @@ std::uint16_t Word(std::string_view block, std::size_t offset) {
 // `position` rounded up to 32 bits from `base`, the start of its node.
 std::size_t Align4(std::size_t base, std::size_t position) {
   return base + ((position - base + 3) & ~std::size_t{3});
-}
-
-char16_t FoldCase(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);  // а..я
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);  // ѐ..џ
-  return c;
 }
 
 bool SameKey(std::u16string_view a, std::u16string_view b) {

@@ -1,0 +1,37 @@
+// Case folding as a Russian Windows does it for names and keys: the ASCII
+// letters and the Cyrillic ones (Ё, Ђ, Ў, Ґ... included), lower case to upper.
+// One rule for UTF-16 keys (version resources) and for Windows-1251 names.
+#pragma once
+
+#include <array>
+
+#include "platform/Win1251.h"
+
+namespace reelstart {
+
+constexpr char16_t FoldCase(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);  // а..я
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);  // ѐ..џ
+  if (c == 0x491) return 0x490;                                           // ґ
+  return c;
+}
+
+namespace detail {
+constexpr std::array<unsigned char, 256> kFold1251 = [] {
+  std::array<unsigned char, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    const char16_t c = byte < 0x80    ? static_cast<char16_t>(byte)
+                       : byte < 0xC0 ? kWin1251High[byte - 0x80]
+                                     : static_cast<char16_t>(0x410 + (byte - 0xC0));
+    const int folded = c == 0 && byte != 0 ? -1 : Win1251Byte(FoldCase(c));
+    table[static_cast<std::size_t>(byte)] = static_cast<unsigned char>(folded < 0 ? byte : folded);
+  }
+  return table;
+}();
+}  // namespace detail
+
+// The same folding for a byte of Windows-1251.
+constexpr unsigned char FoldCase(unsigned char c) { return detail::kFold1251[c]; }
+
+}  // namespace reelstart
