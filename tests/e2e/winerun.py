@@ -372,8 +372,13 @@ class WinePrefix:
         path = os.path.join(self.scratch, "import.reg")
         with open(path, "w", encoding="utf-16", newline="\r\n") as f:  # UTF-16 LE with BOM
             f.write("Windows Registry Editor Version 5.00\n\n" + "\n".join(lines) + "\n")
-        if (p := self.wine("regedit.exe", "/S", win_path(path))).returncode:
-            raise RuntimeError(f"regedit /S failed ({p.returncode}): {p.stderr!r}")
+        # Seen once on a loaded machine in a 64-bit prefix: regedit ending with 1 and
+        # nothing said, and the same import then going through. One more try.
+        for attempt in (1, 2):
+            if not (p := self.wine("regedit.exe", "/S", win_path(path))).returncode:
+                return
+            time.sleep(0.5)
+        raise RuntimeError(f"regedit /S failed ({p.returncode}): {p.stderr!r}")
 
     def set_values(self, key: str, values: dict):
         """Set values of one key, {name: (type, value)}: type "REG_SZ"... or a number; value a
