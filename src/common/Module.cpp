@@ -4,22 +4,18 @@
 
 namespace reelstart {
 
-namespace {
-
-bool IsFile(Platform& platform, const std::string& path) {
-  const std::uint32_t attributes = platform.GetFileAttributesA(path);
+bool FileExists(const std::string& fileName) {
+  const std::uint32_t attributes = ThePlatform().GetFileAttributesA(fileName);
   return attributes != win::kInvalidFileAttributes &&
          (attributes & win::kFileAttributeDirectory) == 0;
 }
 
-}  // namespace
-
 std::string ExecutablePath() {
   Platform& platform = ThePlatform();
   std::string path = platform.GetModuleFileNameA();
-  if (IsFile(platform, path)) return path;
+  if (FileExists(path)) return path;
   std::string shortPath = platform.GetShortModuleFileNameA();
-  return !shortPath.empty() && IsFile(platform, shortPath) ? shortPath : path;
+  return !shortPath.empty() && FileExists(shortPath) ? shortPath : path;
 }
 
 }  // namespace reelstart

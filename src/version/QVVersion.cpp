@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "common/Errors.h"
+#include "common/Module.h"
 #include "common/Text.h"
 #include "platform/Platform.h"
 
@@ -13,12 +14,6 @@ namespace {
 
 constexpr std::uint32_t kFileNotFoundMessage = 65436;  // "Файл "%s" не найден."
 constexpr char kMakersCompany[] = "Velkor Programs";
-
-bool FileExists(const std::string& fileName) {
-  const std::uint32_t attributes = ThePlatform().GetFileAttributesA(fileName);
-  return attributes != win::kInvalidFileAttributes &&
-         (attributes & win::kFileAttributeDirectory) == 0;
-}
 
 // The text a version query found, up to its terminating zero; empty when the
 // query found nothing. The text lies in the block, so the block's end bounds
