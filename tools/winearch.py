@@ -1,23 +1,29 @@
 #!/usr/bin/env python3
-"""Which Reelstart.exe this machine can run under Wine, and with which Wine.
+"""Which Reelstart.exe this machine can run under Wine, with which Wine, and where.
 
 Everything that runs Wine asks this one probe: the end-to-end tests and the helper
 programs they build, scripts/demo.sh and the benchmark.
 
-- The machine runs 32-bit code: the shipped 32-bit exe (build/win32) in a 32-bit prefix,
-  started by Debian's `wine` launcher.
+- The machine runs 32-bit code ("native"): the shipped 32-bit exe (build/win32) in a
+  32-bit prefix, started by Debian's `wine` launcher.
 - It does not (a kernel with 32-bit emulation off: every i386 ELF, wine32 among them,
-  fails with "Exec format error", and Wine's WoW64 mode cannot enter 32-bit code either):
-  the 64-bit test twin built from the same sources (build/win64, never shipped) in a
-  64-bit prefix, started by /usr/lib/wine/wine64 itself, since Debian's launcher picks
-  wine32 whenever it is installed, even where it cannot run.
+  fails with "Exec format error", and neither Wine's WoW64 mode nor qemu's user-mode
+  emulation gets past that) ("vm"): the same shipped exe and wine32, in an emulated
+  x86-64 machine whose kernel does run 32-bit code (tools/vmrun.py).  Inside that
+  machine this probe answers "native" again, and says where it runs (REELSTART_VM).
+- "twin", only when asked for: the 64-bit test build of the same sources (build/win64,
+  never shipped) in a 64-bit prefix, started by /usr/lib/wine/wine64 itself (Debian's
+  launcher picks wine32 whenever it is installed, even where it cannot run).  A fast
+  local loop on a machine without 32-bit code, and the benchmark's choice there, since
+  timings under emulation would mean nothing.  Never in CI.
 
-REELSTART_WINE_ARCH=win64 (or win32) overrides the probe, so that either path can be
-tried on a machine that could take both.
+REELSTART_WINE_ARCH=win32 (native), vm or win64 (the twin) overrides the probe, so that
+each path can be tried and timed on a machine that could take another.
 
-As a command: `winearch.py` prints the choice and why; `winearch.py --shell` prints it
-as shell assignments (WINE_ARCH, WINE, WINESERVER, WINE_EXE, WINE_CXX, WINE_WHY) and
-exports of the variables every Wine command needs (WINEARCH...).
+As a command: `winearch.py` prints the choice and why; `--arch` the exe's architecture
+(win32 or win64); `--how` native, vm or twin; `--shell` shell assignments (WINE_ARCH,
+WINE_HOW, WINE, WINESERVER, WINE_EXE, WINE_CXX, WINE_WHY) and exports of the variables
+every Wine command needs (WINEARCH...).
 """
 from __future__ import annotations
 
@@ -42,6 +48,7 @@ class WineTarget:
     exe: pathlib.Path  # the Reelstart.exe the tests and the demo run
     cxx: str          # the mingw-w64 compiler for helper programs of the same architecture
     why: str
+    how: str = "native"  # "native", "vm" (Wine runs in tools/vmrun.py's machine) or "twin"
 
     @property
     def env(self) -> dict:
@@ -90,29 +97,39 @@ def runs_32bit_code() -> tuple[bool, str]:
     return True, "this machine runs 32-bit programs"
 
 
-def _pick(arch: str, why: str) -> WineTarget:
+def _pick(arch: str, why: str, how: str = "native") -> WineTarget:
     if arch == "win32":
         return WineTarget("win32", "wine", "wineserver", ROOT / "build" / "win32" / "Reelstart.exe",
-                          "i686-w64-mingw32-g++", why)
+                          "i686-w64-mingw32-g++", why, how)
     return WineTarget("win64", "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64",
-                      ROOT / "build" / "win64" / "Reelstart.exe", "x86_64-w64-mingw32-g++", why)
+                      ROOT / "build" / "win64" / "Reelstart.exe", "x86_64-w64-mingw32-g++", why, "twin")
 
 
 @functools.cache
 def target() -> WineTarget:
+    inside = os.environ.get("REELSTART_VM", "")  # why the host sent us there
+    if inside:  # tools/vmrun.py's machine, which runs 32-bit code whatever its host does
+        return _pick("win32", inside)
     forced = os.environ.get(FORCE, "")
     if forced:
-        if forced not in ("win32", "win64"):
-            raise SystemExit(f"{FORCE}={forced!r}: give win32 or win64")
-        return _pick(forced, f"{FORCE}={forced} is set")
+        if forced not in ("win32", "win64", "vm"):
+            raise SystemExit(f"{FORCE}={forced!r}: give win32, vm or win64")
+        if forced == "win64" and os.environ.get("CI") == "true":
+            raise SystemExit(f"{FORCE}=win64 under CI: CI runs the shipped 32-bit exe, never the twin")
+        return _pick(forced.replace("vm", "win32"), f"{FORCE}={forced} is set",
+                     "vm" if forced == "vm" else "native")
     ok, seen = runs_32bit_code()
     if ok:
         return _pick("win32", seen)
-    return _pick("win64", seen + ": the 64-bit test build of the same sources runs instead")
+    return _pick("win32", f"this kernel runs no 32-bit code ({seen})", "vm")
 
 
 def describe(t: WineTarget) -> str:
     rel = t.exe.relative_to(ROOT) if t.exe.is_relative_to(ROOT) else t.exe
+    if t.how == "vm":
+        return f"{rel} ({t.bits}-bit) runs under wine32 in an emulated x86-64 machine (tools/vmrun.py): {t.why}"
+    if os.environ.get("REELSTART_VM"):
+        return f"Wine runs {rel} ({t.bits}-bit) with {t.wine} in an emulated x86-64 machine: {t.why}"
     return f"Wine runs {rel} ({t.bits}-bit) with {t.wine}: {t.why}"
 
 
@@ -120,13 +137,15 @@ def main(argv: list[str]) -> int:
     t = target()
     if argv[1:] == ["--shell"]:
         import shlex
-        for name, value in (("WINE_ARCH", t.arch), ("WINE", t.wine), ("WINESERVER", t.wineserver),
+        for name, value in (("WINE_ARCH", t.arch), ("WINE_HOW", t.how), ("WINE", t.wine), ("WINESERVER", t.wineserver),
                             ("WINE_EXE", t.exe), ("WINE_CXX", t.cxx), ("WINE_WHY", t.why)):
             print(f"{name}={shlex.quote(str(value))}")
         for name, value in t.env.items():
             print(f"export {name}={shlex.quote(value)}")
     elif argv[1:] == ["--arch"]:
         print(t.arch)
+    elif argv[1:] == ["--how"]:
+        print(t.how)
     elif not argv[1:]:
         print(describe(t))
     else:

@@ -5,7 +5,10 @@ the playlist bytes read back.
 Environment: REELSTART_EXE (default: the exe tools/winearch.py picks for this machine:
 build/win32/Reelstart.exe where it runs 32-bit code, else the 64-bit test twin in
 build/win64), E2E_WORK (default build/e2e), the folder the trees, prefixes and
-playlists are made in.
+playlists are made in, and E2E_KEEP (default E2E_WORK), where what a person may want to
+look at afterwards is kept (the help box's screenshot).  In tools/vmrun.py's emulated
+machine E2E_WORK is on the machine's own disk, which is fast and thrown away; E2E_KEEP
+is a folder it shares with its host.
 """
 from __future__ import annotations
 
@@ -21,6 +24,7 @@ import winerun as w
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXE = pathlib.Path(os.environ.get("REELSTART_EXE") or w.TARGET.exe)
 WORK = pathlib.Path(os.environ.get("E2E_WORK") or ROOT / "build" / "e2e")
+KEEP = pathlib.Path(os.environ.get("E2E_KEEP") or WORK)
 print(w.winearch.describe(w.TARGET) if EXE == w.TARGET.exe else f"Wine runs {EXE} ({w.TARGET.arch} prefix)",
       file=sys.stderr, flush=True)
 if os.environ.get("E2E_ARCH", w.TARGET.arch) != w.TARGET.arch:  # CTest named the tests otherwise

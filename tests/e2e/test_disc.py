@@ -9,6 +9,7 @@ import shutil
 import subprocess
 import unittest
 
+import winerun as w
 from reelstart import EXE, ROOT, STATS, WORK, ReelstartTest, playlist_text
 
 SCRIPT = ROOT / "scripts" / "make-disc.sh"
@@ -20,14 +21,14 @@ def make_disc(folder, output, *args) -> subprocess.CompletedProcess:
     """Run make-disc.sh, with the exe Wine runs here as the disc's start.exe."""
     env = dict(os.environ, REELSTART_DISC_EXE=str(EXE))
     return subprocess.run(["bash", str(SCRIPT), str(folder), str(output), *map(str, args)],
-                          capture_output=True, text=True, env=env, timeout=120)
+                          capture_output=True, text=True, env=env, timeout=w.scaled(120))
 
 
 def catalogue(image, kind: str = "udf") -> dict:
     """{path: size, None for a folder} of one file system of the image ("udf" or "iso":
     Joliet where there is one), as 7-Zip lists it; "" is 7-Zip's description of it."""
     out = subprocess.run(["7z", "l", "-slt", f"-t{kind}", str(image)], capture_output=True,
-                         text=True, env=dict(os.environ, LC_ALL="C.UTF-8"), timeout=60)
+                         text=True, env=dict(os.environ, LC_ALL="C.UTF-8"), timeout=w.scaled(60))
     if out.returncode:
         raise AssertionError(f"7z cannot list {image} as {kind}: {out.stdout}{out.stderr}")
     head, _, body = out.stdout.partition("\n----------\n")
@@ -43,7 +44,7 @@ def catalogue(image, kind: str = "udf") -> dict:
 def extract(image, path: str) -> bytes:
     """A file of the image, read through its UDF file system."""
     return subprocess.run(["7z", "e", "-so", "-tudf", str(image), path], capture_output=True,
-                          check=True, timeout=60).stdout
+                          check=True, timeout=w.scaled(60)).stdout
 
 
 def autorun(switches: str, label: str) -> bytes:
@@ -136,10 +137,10 @@ class AutoRunFromDisc(ReelstartTest):
     def mount(self, image) -> pathlib.Path:
         point = self.root / "disc"
         point.mkdir()
-        r = subprocess.run(["fuseiso", "-n", str(image), str(point)], capture_output=True, text=True, timeout=30)
+        r = subprocess.run(["fuseiso", "-n", str(image), str(point)], capture_output=True, text=True, timeout=w.scaled(30))
         if r.returncode:
             self.skipTest(f"fuseiso cannot mount here: {r.stderr.strip()}")
-        self.addCleanup(subprocess.run, ["fusermount", "-u", str(point)], timeout=30)
+        self.addCleanup(subprocess.run, ["fusermount", "-u", str(point)], timeout=w.scaled(30))
         return point
 
     def test_started_from_a_read_only_disc(self):

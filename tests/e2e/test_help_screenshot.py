@@ -1,7 +1,7 @@
 """The help box as a user sees it: the real Reelstart.exe under Wine on a virtual X
 screen (Xvfb), found by its window title, photographed, and closed with the keyboard.
 
-The screenshot is kept as E2E_WORK/help-box.png (CI keeps it as an artefact).
+The screenshot is kept as E2E_KEEP/help-box.png (CI keeps it as an artefact).
 
 Wine 8 picks the display driver of a prefix when its desktop process starts: a
 program started with DISPLAY in a prefix whose server was started without it still
@@ -18,10 +18,10 @@ import unittest
 import zlib
 
 import winerun as w
-from reelstart import WORK, ReelstartTest
+from reelstart import KEEP, WORK, ReelstartTest
 
 TITLE = "Velkor Programs Reelstart"
-SHOT = WORK / "help-box.png"
+SHOT = KEEP / "help-box.png"
 TOOLS = ("Xvfb", "xdotool", "import", "convert")
 
 
@@ -36,7 +36,7 @@ def start_xvfb() -> tuple[subprocess.Popen, str]:
         os.close(write)
         # Xvfb writes the number, then a line break, and dies if it cannot: read both.
         number = b""
-        deadline = time.monotonic() + 20
+        deadline = time.monotonic() + w.scaled(20)
         while not number.endswith(b"\n") and time.monotonic() < deadline:
             chunk = os.read(read, 16)
             if not chunk:
@@ -88,6 +88,7 @@ class HelpBoxOnScreen(ReelstartTest):
             cls.work = WORK / cls.__module__ / cls.__name__
             shutil.rmtree(cls.work, ignore_errors=True)
             cls.work.mkdir(parents=True)
+            KEEP.mkdir(parents=True, exist_ok=True)
             cls.prefix = DisplayPrefix(str(cls.work / "prefix"), cls.display)
             cls.prefix.start()
         except BaseException:
@@ -113,7 +114,7 @@ class HelpBoxOnScreen(ReelstartTest):
     def x(self, *argv, timeout: float = 10, check: bool = True) -> subprocess.CompletedProcess:
         """An X client command on the virtual screen; its stdout as text."""
         p = subprocess.run(argv, env=dict(os.environ, DISPLAY=self.display), text=True,
-                           stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=w.scaled(timeout))
         if check and p.returncode:
             self.fail(f"{' '.join(argv)} failed ({p.returncode}): {p.stderr.strip()}")
         return p
@@ -152,7 +153,7 @@ class HelpBoxOnScreen(ReelstartTest):
 
         # The box: a mapped window with the program's product name as its title (looked
         # for until it shows, the program ends without it, or 30 s have passed).
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + w.scaled(30)
         while True:
             found = self.x("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$",
                            check=False).stdout.split()
@@ -172,7 +173,7 @@ class HelpBoxOnScreen(ReelstartTest):
 
         # Photograph the screen once the box is painted (text, icon and button give it
         # many colours; a window not yet drawn is one flat colour).
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + w.scaled(10)
         while True:
             self.x("import", "-window", "root", str(SHOT))
             if self.colours(SHOT, box) >= 16 or time.monotonic() > deadline:

@@ -57,7 +57,7 @@ class UserPrefix(w.WinePrefix):
             drop = ",".join("-" + cap for cap in DAC_CAPS)
             subprocess.run(["setpriv", "--inh-caps=" + drop, "--bounding-set=" + drop,
                             w.TARGET.wineserver, *args], env=self.env(), stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=w.scaled(60),
                            check=True)
         else:
             super()._wineserver(*args)
@@ -138,7 +138,7 @@ class HostileTest(ReelstartTest):
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
         try:
-            deadline = time.monotonic() + 30
+            deadline = time.monotonic() + w.scaled(30)
             while not (ready.exists() and ready.read_text()):
                 self.assertIsNone(holder.poll(), "the holder ended before it held the file")
                 self.assertLess(time.monotonic(), deadline, "the holder did not start")

@@ -279,7 +279,10 @@ class Files(unittest.TestCase):
         d = w.win_path(self.dir)
         out = probe(do=f"id={d}\\real|id={d}\\linkdir|id={d}\\real\\")[1]
         ino = os.stat(os.path.join(self.dir, "real")).st_ino
-        self.assertEqual(out["id"], [f"5a000000:{ino:016x} attr=00000010"] * 3)  # serial: 'Z' << 24
+        # The serial is whatever Wine gives drive Z:: 'Z' << 24 on most machines, 0 for
+        # the overlay root of an emulated machine. The same folder, whichever way named.
+        self.assertEqual(len(set(out["id"])), 1, out["id"])
+        self.assertRegex(out["id"][0], rf"^[0-9a-f]{{8}}:{ino:016x} attr=00000010$")
 
 
 if __name__ == "__main__":

@@ -31,6 +31,15 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import winearch  # noqa: E402
 
 TARGET = winearch.target()
+# How much longer than on a plain machine a step may take: tools/vmrun.py's emulated
+# machine translates every instruction, and says how much slower that makes it.  Every
+# time limit of the harness (and of the tests, through scaled()) grows by it; nothing a
+# test checks changes.
+TIME_FACTOR = float(os.environ.get("REELSTART_TIME_FACTOR") or 1)
+
+
+def scaled(seconds: float) -> float:
+    return seconds * TIME_FACTOR
 
 ANSI = "cp1251"  # Wine's ANSI code page under LC_ALL=ru_RU.UTF-8
 LOCALE = "ru_RU.UTF-8"
@@ -252,7 +261,7 @@ class WinePrefix:
 
     def _wineserver(self, *args):
         subprocess.run([TARGET.wineserver, *args], env=self.env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=scaled(60))
 
     def start(self):
         """Start the persistent wineserver and Wine's services (~0.9 s); idempotent."""
@@ -289,7 +298,7 @@ class WinePrefix:
         self.start()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             p = subprocess.run([TARGET.wine, *args], env=self.env(), stdin=subprocess.DEVNULL,
-                               stdout=out, stderr=err, timeout=timeout)
+                               stdout=out, stderr=err, timeout=scaled(timeout))
             out.seek(0), err.seek(0)
             return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
 
@@ -304,8 +313,10 @@ class WinePrefix:
         relay: RelayInclude names ("user32.MessageBoxA"); their calls land in .calls.
         env: extra Unix variables; Wine hands them on to the Windows environment.
         Processes the run started (found by a tag in their environment) get `settle`
-        seconds after it exits, then are killed.  TimeoutError after `timeout` seconds."""
+        seconds after it exits, then are killed.  TimeoutError after `timeout` seconds.
+        Both are scaled() here."""
         self.start()
+        timeout, settle = scaled(timeout), scaled(settle)
         relay = [relay] if isinstance(relay, str) else list(relay)
         if relay and self._relay != relay:
             self.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "REG_SZ", ";".join(relay))
@@ -512,7 +523,7 @@ def _drop_socket_dir(prefix: str):
 def _boot(path: str, env: dict):
     """`wineboot -i` into path; stop the server (the registry is then on disk)."""
     run = dict(env=dict(env, WINEPREFIX=path), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-               stderr=subprocess.DEVNULL, timeout=300)
+               stderr=subprocess.DEVNULL, timeout=scaled(300))
     subprocess.run([TARGET.wine, "wineboot", "-i"], check=True, **run)
     subprocess.run([TARGET.wineserver, "-k"], **run)
     subprocess.run([TARGET.wineserver, "-w"], **run)
