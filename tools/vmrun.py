@@ -52,11 +52,12 @@ export PATH=/bin
 mount -t proc proc /proc; mount -t sysfs sys /sys; mount -t devtmpfs dev /dev
 fail() { echo "reelstart-vm: $*" > /dev/ttyS0; poweroff -f; }
 for m in $(cat /modules); do insmod /lib/$m.ko || fail "insmod $m"; done
+hostname localhost; ifconfig lo 127.0.0.1 up  # no network, but a loopback Wine may talk over
 grep -q reelstart.hang /proc/cmdline && while :; do sleep 3600; done  # for the runner's own test
 p9=trans=virtio,version=9p2000.L,msize=262144
 mkdir -p /job /host /rw /root
 mount -t 9p -o $p9 job /job || fail "no job share"
-mount -t 9p -o $p9,ro host /host || fail "no host share"
+mount -t 9p -o $p9,ro,cache=loose host /host || fail "no host share"
 mount -t ext4 /dev/vda /rw || fail "no scratch disk"
 mkdir -p /rw/upper /rw/work /rw/tmp
 mount -t overlay overlay -o lowerdir=/host,upperdir=/rw/upper,workdir=/rw/work /root || fail overlay
