@@ -185,6 +185,15 @@ class Registry(unittest.TestCase):
         WP.delete_key(self.KEY)
         self.assertIsNone(WP.read_key(self.KEY))
 
+    def test_a_failed_export_is_an_error_not_a_missing_key(self):
+        scratch = WP.scratch
+        try:
+            WP.scratch = os.path.join(TMP, "no such folder")  # regedit cannot write its file there
+            self.assertRaisesRegex(RuntimeError, "не удалось открыть файл", WP.read_key, r"HKCU\Software")
+        finally:
+            WP.scratch = scratch
+        self.assertRaisesRegex(RuntimeError, "HKBOGUS", WP.read_key, r"HKBOGUS\Software")
+
 
 class Shell(unittest.TestCase):
 
