@@ -18,7 +18,7 @@ TOOLS = shutil.which(CXX) and shutil.which(w.TARGET.wine)
 def setUpModule():
     global TMP, PROBE, WP
     if not TOOLS:
-        raise unittest.SkipTest("needs wine and " + CXX)
+        w.missing(f"needs wine and {CXX}: bash scripts/setup-debian.sh")
     TMP = tempfile.mkdtemp(prefix="winerun-test-")
     PROBE = os.path.join(TMP, "probe.exe")
     subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", PROBE,
