@@ -129,9 +129,9 @@ class AutoRunFromDisc(ReelstartTest):
     def setUpClass(cls):
         for tool in ("fuseiso", "fusermount", "7z"):
             if not shutil.which(tool):
-                raise unittest.SkipTest(f"{tool} is missing: bash scripts/setup-debian.sh")
+                w.missing(f"{tool} is missing: bash scripts/setup-debian.sh")
         if not os.path.exists("/dev/fuse"):
-            raise unittest.SkipTest("no /dev/fuse here: a disc image cannot be mounted without root")
+            w.missing("no /dev/fuse here: a disc image cannot be mounted without root")
         super().setUpClass()
 
     def mount(self, image) -> pathlib.Path:
@@ -139,7 +139,7 @@ class AutoRunFromDisc(ReelstartTest):
         point.mkdir()
         r = subprocess.run(["fuseiso", "-n", str(image), str(point)], capture_output=True, text=True, timeout=w.scaled(30))
         if r.returncode:
-            self.skipTest(f"fuseiso cannot mount here: {r.stderr.strip()}")
+            w.missing(f"fuseiso cannot mount here: {r.stderr.strip()}")
         self.addCleanup(subprocess.run, ["fusermount", "-u", str(point)], timeout=w.scaled(30))
         return point
 

@@ -42,7 +42,7 @@ ERROR_SHARING_VIOLATION = 32
 
 def setUpModule():
     if not shutil.which(CXX):
-        raise unittest.SkipTest("needs " + CXX)
+        w.missing(f"needs {CXX}: bash scripts/setup-debian.sh")
     HOLD.parent.mkdir(parents=True, exist_ok=True)
     subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", str(HOLD), str(HOLD_SOURCE)],
                    check=True)

@@ -18,7 +18,7 @@ TOOLS = shutil.which(CXX) and shutil.which(w.TARGET.wine)
 def setUpModule():
     global TMP, PROBE, WP
     if not TOOLS:
-        raise unittest.SkipTest("needs wine and " + CXX)
+        w.missing(f"needs wine and {CXX}: bash scripts/setup-debian.sh")
     TMP = tempfile.mkdtemp(prefix="winerun-test-")
     PROBE = os.path.join(TMP, "probe.exe")
     subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", PROBE,
@@ -184,6 +184,15 @@ class Registry(unittest.TestCase):
         self.assertNotIn("sz", WP.read_key(self.KEY))
         WP.delete_key(self.KEY)
         self.assertIsNone(WP.read_key(self.KEY))
+
+    def test_a_failed_export_is_an_error_not_a_missing_key(self):
+        scratch = WP.scratch
+        try:
+            WP.scratch = os.path.join(TMP, "no such folder")  # regedit cannot write its file there
+            self.assertRaisesRegex(RuntimeError, "не удалось открыть файл", WP.read_key, r"HKCU\Software")
+        finally:
+            WP.scratch = scratch
+        self.assertRaisesRegex(RuntimeError, "HKBOGUS", WP.read_key, r"HKBOGUS\Software")
 
 
 class Shell(unittest.TestCase):

@@ -4,7 +4,6 @@
 #include <random>
 
 #include "common/Text.h"
-#include "support/NameOrder.h"
 #include "support/Platform_mem.h"
 #include "videofiles/QVOrdering.h"
 #include "videofiles/QVVideoFilesEnumerator.h"
@@ -388,30 +387,6 @@ TEST(SortTest, SortsLargeListsCompletely) {
                                   }));
 }
 
-// Sort reaches the name orders through sort keys; they must be exactly the
-// orders the quicksort gives with CompareStringA asked on every comparison,
-// ties between equal names too.
-TEST(SortTest, NameOrdersAreThoseOfCompareString) {
-  MemoryPlatform platform;
-  std::mt19937 random(11);
-  const char* const parts[] = {"a", "A", "b", "B", "-", "'", " ", "1", "10", "2",
-                               "\xE5", "\xC5", "\xB8", "\xA8", "\xFF", "\xDF", "_", "."};
-  TVideoFileList files;
-  for (int i = 0; i < 1500; ++i) {
-    std::string name;
-    for (int n = 1 + static_cast<int>(random() % 5); n > 0; --n) name += parts[random() % 18];
-    files.push_back({"D:\\" + std::to_string(random() % 7) + "\\" + name + ".avi", i});
-  }
-  for (const bool descending : {false, true}) {
-    TVideoFileList expected = files;
-    QuickSort(expected, descending ? CompareNamesByLocaleDesc : CompareNamesByLocale);
-    std::vector<std::string> expectedPaths;
-    for (const TVideoFile& file : expected) expectedPaths.push_back(file.Path);
-    EXPECT_EQ(Sorted(files, descending ? smNameDesc : smNameAsc), expectedPaths)
-        << (descending ? "descending" : "ascending");
-  }
-}
-
 // LCMapStringA fails only for want of memory or a bad flag; the name whose
 // key it could not make sorts as the empty name, and nothing is lost.
 TEST(SortTest, ANameWithoutSortKeySortsAsTheEmptyName) {
@@ -434,26 +409,6 @@ TEST(SortTest, NameKeysAreDroppedAfterTheSort) {
   enumerator.Sort();
   EXPECT_EQ(Paths(enumerator), (std::vector<std::string>{"D:\\A.avi", "D:\\b.avi"}));
   for (const TVideoFile& file : enumerator.Files()) EXPECT_TRUE(file.NameKey.empty());
-}
-
-// The stand-in's sort keys order as its CompareStringA, so that the host tests
-// of the name orders mean what they say.
-TEST(MemoryPlatformTest, SortKeysOrderAsCompareString) {
-  MemoryPlatform platform;
-  const std::string texts[] = {"", "a", "A", "ab", "aB", "b", "\xE5", "\xC5", "\xB8", "\xA8",
-                               "a-", "a b", "Z", "\xFF\xFF", "\xDF"};
-  for (const std::uint32_t flags : {0u, win::kNormIgnoreCase}) {
-    for (const std::string& a : texts) {
-      for (const std::string& b : texts) {
-        const int byCompare = platform.CompareStringA(flags, a, b) - win::kCstrEqual;
-        const std::string keyA = platform.LCMapStringA(win::kLcmapSortKey | flags, a);
-        const std::string keyB = platform.LCMapStringA(win::kLcmapSortKey | flags, b);
-        const int byKeys = keyA.compare(keyB);
-        EXPECT_EQ((byCompare > 0) - (byCompare < 0), (byKeys > 0) - (byKeys < 0))
-            << "'" << a << "' '" << b << "' flags " << flags;
-      }
-    }
-  }
 }
 
 }  // namespace

@@ -22,6 +22,13 @@ class ExecuteTest : public ::testing::Test {
     platform.ModuleFileName = "D:\\start.exe";
     platform.SetReadOnlyVolume("D:");
     platform.AddFile("D:\\start.exe", 50000);
+    // The names the statistics key is made of, as the shipped resource has them.
+    using namespace version_builder;
+    platform.VersionResources["D:\\start.exe"] = VersionResource(
+        u"041904E3",
+        {TextValue(u"CompanyName", u"Velkor Programs"), TextValue(u"InternalName", u"Reelstart"),
+         TextValue(u"ProductVersion", u"2.2.0")},
+        0x0419, 1251);
     platform.Environment["TMP"] = "C:\\Temp";
     platform.AddFolder("C:\\Temp");
     platform.CurrentDirectory = "E:\\Elsewhere\\";
@@ -29,17 +36,12 @@ class ExecuteTest : public ::testing::Test {
 
   int Run() { return RunWithErrorReport(&TQVVideoFilesProcessor::Execute); }
 
-  // The statistics key as the executable's own version record names it.
-  std::string StatisticsKey() {
-    TQVFileVersionInfo info;
-    info.SetFileName(platform.ModuleFileName);
-    return Format("Software\\%s\\%s\\%s",
-                  {info.CompanyName, info.InternalName, info.ProductVersion});
-  }
+  // The key the README names; the fixture's resource holds its three names.
+  static constexpr const char* kStatisticsKey = "Software\\Velkor Programs\\Reelstart\\2.2.0";
 
   std::optional<MemoryPlatform::RegistryValue> Statistic(RegistryKey root,
                                                          const std::string& name) {
-    return platform.GetRegistryValue(root, StatisticsKey(), name);
+    return platform.GetRegistryValue(root, kStatisticsKey, name);
   }
 
   // The one message box of the run is the "Application Error" report of
@@ -133,7 +135,7 @@ TEST_F(ExecuteTest, DeniedLocalMachineIsReportedAfterThePlaylistWasOpened) {
   ExpectErrorReport("ERegistryException", "start.exe", "Failed to set data for 'Last Start'.");
   // HKEY_CURRENT_USER is not reached.
   EXPECT_TRUE(platform.RegistryWrites.empty());
-  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, StatisticsKey()));
+  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, kStatisticsKey));
   EXPECT_EQ(platform.OpenKeyCount(), 0u);
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
@@ -148,7 +150,7 @@ TEST_F(ExecuteTest, BadStartsCountIsReportedWithExitCode1) {
   };
   for (const auto& c : cases) {
     platform.MessageBoxes.clear();
-    platform.SetRegistryValue(kHkeyCurrentUser, StatisticsKey(), "Starts Count", c.stored);
+    platform.SetRegistryValue(kHkeyCurrentUser, kStatisticsKey, "Starts Count", c.stored);
     EXPECT_EQ(Run(), 1);
     ASSERT_EQ(platform.MessageBoxes.size(), 1u);
     const std::string& text = platform.MessageBoxes[0].Text;
@@ -267,8 +269,8 @@ TEST_F(ExecuteTest, HelpLeavesTheRegistryAlone) {
   platform.CommandLine = "start.exe /?";
   EXPECT_EQ(Run(), 0);
   EXPECT_TRUE(platform.RegistryWrites.empty());
-  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyLocalMachine, StatisticsKey()));
-  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, StatisticsKey()));
+  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyLocalMachine, kStatisticsKey));
+  EXPECT_FALSE(platform.RegistryKeyExists(kHkeyCurrentUser, kStatisticsKey));
   EXPECT_EQ(platform.OpenKeyCount(), 0u);
 }
 
