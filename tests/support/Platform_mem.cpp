@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/Win1251.h"
@@ -37,30 +36,10 @@ constexpr std::uint32_t kWriteAccess =
     win::kGenericWrite | kGenericAll | kFileWriteData | kFileAppendData;
 constexpr std::uint32_t kDeleteAccess = kGenericAll | kDelete;
 
-constexpr const char* kCallNames[MemoryPlatform::kCallCount] = {
-    "FindFirstFileA",      "FindNextFileA",           "CreateFileA",
-    "GetFileSize",         "GetFileInformationByHandle", "WriteFile",
-    "GetFileAttributesA",  "GetFullPathNameA",        "FormatMessageA",
-    "GetTempPathA",        "LoadStringA",             "GetFileVersionInfoSizeA",
-    "GetFileVersionInfoA", "VerQueryValueA",          "RegCreateKeyExA",
-    "RegSetValueExA",      "RegQueryValueExA",        "CompareStringA",
-    "LCMapStringA",        "GetLocaleInfoA",
-};
-static_assert(kCallNames[MemoryPlatform::kCallCount - 1] != nullptr, "a name for every call");
-
 std::string Hex(std::uintptr_t value) {
   char text[2 + 2 * sizeof value + 1];
   std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
   return text;
-}
-
-void Misuse(const std::string& message) {
-  if (MemoryPlatform::OnMisuse) {
-    MemoryPlatform::OnMisuse(message);
-  } else {
-    std::fprintf(stderr, "MemoryPlatform: %s\n", message.c_str());
-    std::abort();
-  }
 }
 
 // Whether an open of `access` and `shareMode` may join one of `heldAccess`
@@ -168,53 +147,9 @@ struct MemoryPlatform::Open {
   std::size_t Next = 0;
 };
 
-std::function<void(const std::string&)> MemoryPlatform::OnMisuse = [](const std::string& message) {
-  std::fprintf(stderr, "MemoryPlatform: %s\n", message.c_str());
-  std::abort();
-};
-
 MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
 
-MemoryPlatform::~MemoryPlatform() {
-  for (const Fault& fault : faults_) {
-    Misuse("FailCall: " + std::string(kCallNames[static_cast<std::size_t>(fault.Which)]) +
-           " was to fail at its call " + std::to_string(fault.Nth) + ", but was made " +
-           std::to_string(CallCount(fault.Which)) + " times");
-  }
-  SetPlatform(previous_);
-}
-
-MisuseLog::MisuseLog() : previous_(MemoryPlatform::OnMisuse) {
-  MemoryPlatform::OnMisuse = [this](const std::string& message) { Reports.push_back(message); };
-}
-
-MisuseLog::~MisuseLog() { MemoryPlatform::OnMisuse = previous_; }
-
-void MemoryPlatform::FailCall(Call call, unsigned nth, long error) {
-  if (nth == 0 || error == win::kErrorSuccess) {
-    Misuse("FailCall(" + std::string(kCallNames[static_cast<std::size_t>(call)]) +
-           ") needs a call from 1 on and an error other than ERROR_SUCCESS");
-    return;
-  }
-  faults_.push_back({call, CallCount(call) + nth, error});
-}
-
-long MemoryPlatform::Planned(Call call) {
-  const unsigned count = ++calls_[static_cast<std::size_t>(call)];
-  const auto fault = std::find_if(faults_.begin(), faults_.end(), [&](const Fault& f) {
-    return f.Which == call && f.Nth == count;
-  });
-  if (fault == faults_.end()) return win::kErrorSuccess;
-  const long error = fault->Error;
-  faults_.erase(fault);
-  return error;
-}
-
-bool MemoryPlatform::Fails(Call call) {
-  const long error = Planned(call);
-  if (error != win::kErrorSuccess) lastError_ = static_cast<std::uint32_t>(error);
-  return error != win::kErrorSuccess;
-}
+MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
   const std::optional<std::vector<std::string>> names = ReadPath(path);
@@ -418,7 +353,6 @@ void MemoryPlatform::Close(NativeHandle handle, Kind kind, const char* call) {
 
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
   Listings.push_back(mask);
-  if (Fails(Call::FindFirstFileA)) return kInvalidHandleValue;
   const std::size_t slash = mask.rfind('\\');
   if (slash == std::string::npos) return Fail(kErrorFileNotFound);
   const std::string pattern = mask.substr(slash + 1);
@@ -458,7 +392,7 @@ NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& d
 
 bool MemoryPlatform::FindNextFileA(NativeHandle find, FindData& data) {
   Open* listing = Use(find, Kind::Find, "FindNextFileA");
-  if (listing == nullptr || Fails(Call::FindNextFileA)) return false;
+  if (listing == nullptr) return false;
   if (listing->Next >= listing->Entries.size()) {
     lastError_ = kErrorNoMoreFiles;
     return false;
@@ -474,7 +408,6 @@ NativeHandle MemoryPlatform::CreateFileA(const std::string& fileName, std::uint3
                                          std::uint32_t creationDisposition,
                                          std::uint32_t flagsAndAttributes) {
   Opens.push_back(fileName);
-  if (Fails(Call::CreateFileA)) return kInvalidHandleValue;
   return OpenFile(fileName, desiredAccess, shareMode, creationDisposition, flagsAndAttributes,
                   false);
 }
@@ -545,7 +478,7 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
 
 std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& fileSizeHigh) {
   const Open* open = Use(file, Kind::File, "GetFileSize");
-  if (open == nullptr || Fails(Call::GetFileSize)) return win::kInvalidFileSize;
+  if (open == nullptr) return win::kInvalidFileSize;
   const auto size = static_cast<std::uint64_t>(open->Target->Size);
   fileSizeHigh = static_cast<std::uint32_t>(size >> 32);
   // As kernel32 does: a low part that reads as INVALID_FILE_SIZE comes with
@@ -556,7 +489,7 @@ std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& file
 
 bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
   const Open* open = Use(file, Kind::File, "GetFileInformationByHandle");
-  if (open == nullptr || Fails(Call::GetFileInformationByHandle)) return false;
+  if (open == nullptr) return false;
   identity.VolumeSerialNumber = 0x1234ABCD;
   identity.FileIndex = NoFileIndex ? 0 : open->Target->Index;
   return true;
@@ -566,7 +499,7 @@ bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint3
                                std::uint32_t& bytesWritten) {
   bytesWritten = 0;
   const Open* open = Use(file, Kind::File, "WriteFile");
-  if (open == nullptr || Fails(Call::WriteFile)) return false;
+  if (open == nullptr) return false;
   if ((open->Access & kWriteAccess) == 0) {
     lastError_ = kErrorAccessDenied;
     return false;
@@ -581,7 +514,6 @@ bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint3
 void MemoryPlatform::CloseHandle(NativeHandle handle) { Close(handle, Kind::File, "CloseHandle"); }
 
 std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
-  if (Fails(Call::GetFileAttributesA)) return win::kInvalidFileAttributes;
   const Node* node = Find(fileName);
   if (node == nullptr) {
     lastError_ = kErrorFileNotFound;
@@ -591,7 +523,6 @@ std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
 }
 
 std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
-  if (Fails(Call::GetFullPathNameA)) return fileName;  // the seam's answer on failure
   std::string full;
   if (fileName.size() >= 2 && fileName[1] == ':') {
     full = fileName;
@@ -608,7 +539,6 @@ std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
 }
 
 std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
-  if (Fails(Call::FormatMessageA)) return {};
   switch (static_cast<long>(messageId)) {
     case kErrorFileNotFound:
       return "The system cannot find the file specified.\r\n";
@@ -624,7 +554,6 @@ std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
 }
 
 std::string MemoryPlatform::GetTempPathA() {
-  if (Fails(Call::GetTempPathA)) return {};
   return TempPath;
 }
 
@@ -649,7 +578,6 @@ int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& capt
 
 int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                                    std::string_view string2) {
-  if (Fails(Call::CompareStringA)) return 0;
   const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
   const std::size_t common = std::min(string1.size(), string2.size());
   for (std::size_t i = 0; i < common; ++i) {
@@ -668,7 +596,6 @@ int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view stri
 // Only sort keys: the bytes CompareStringA above compares (case folded when
 // asked), then a zero, so that a text sorts before the longer texts it begins.
 std::string MemoryPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
-  if (Fails(Call::LCMapStringA)) return {};
   if ((mapFlags & win::kLcmapSortKey) == 0) return {};
   std::string key(source);
   if ((mapFlags & win::kNormIgnoreCase) != 0) key = Folded(std::move(key));
@@ -689,13 +616,11 @@ std::string MemoryPlatform::CharUpperBuffA(std::string text) { return Folded(std
 
 std::string MemoryPlatform::GetLocaleInfoA(std::uint32_t lcType) {
   LocaleInfoReads.push_back(lcType);
-  if (Fails(Call::GetLocaleInfoA)) return {};
   const auto found = LocaleInfo.find(lcType);
   return found != LocaleInfo.end() ? found->second : std::string();
 }
 
 std::string MemoryPlatform::LoadStringA(std::uint32_t id) {
-  if (Fails(Call::LoadStringA)) return {};
   const auto found = StringTable.find(id);
   return found != StringTable.end() ? found->second.substr(0, 1023) : std::string();
 }
@@ -710,7 +635,6 @@ const std::string* MemoryPlatform::VersionResource(const std::string& fileName) 
 }
 
 std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileName) {
-  if (Fails(Call::GetFileVersionInfoSizeA)) return 0;
   const std::string* resource = VersionResource(fileName);
   if (resource == nullptr) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -720,7 +644,6 @@ std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileNam
 }
 
 bool MemoryPlatform::GetFileVersionInfoA(const std::string& fileName, std::string& block) {
-  if (Fails(Call::GetFileVersionInfoA)) return false;  // the block untouched
   const std::string* resource = VersionResource(fileName);
   if (resource == nullptr) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -739,7 +662,6 @@ bool MemoryPlatform::VerQueryValueA(std::string& block, const std::string& subBl
                                     const void*& value, std::uint32_t& length) {
   value = nullptr;
   length = 0;
-  if (Fails(Call::VerQueryValueA)) return false;
   VersionNode node;
   if (!FindVersionNode(block, subBlock, node)) {
     lastError_ = kErrorResourceTypeNotFound;
@@ -805,8 +727,6 @@ long MemoryPlatform::RegCreateKeyExA(RegistryKey key, const std::string& subKey,
   result = 0;
   const auto* parent = ResolveKey(key, "RegCreateKeyExA");
   if (parent == nullptr) return kErrorInvalidHandle;
-  // The Reg* calls answer their error and leave the last error alone.
-  if (const long error = Planned(Call::RegCreateKeyExA)) return error;
   const RegistryKey root = parent->first;
   if (std::find(deniedRoots_.begin(), deniedRoots_.end(), root) != deniedRoots_.end()) {
     return kErrorAccessDenied;
@@ -830,8 +750,6 @@ long MemoryPlatform::RegSetValueExA(RegistryKey key, const std::string& valueNam
   // A key that was never opened (or is closed) is no key, as on Windows.
   const auto* open = ResolveKey(key, "RegSetValueExA");
   if (open == nullptr) return kErrorInvalidHandle;
-  // The Reg* calls answer their error and leave the last error alone.
-  if (const long error = Planned(Call::RegSetValueExA)) return error;
   if (std::find(deniedRoots_.begin(), deniedRoots_.end(), open->first) != deniedRoots_.end()) {
     return kErrorAccessDenied;
   }
@@ -845,8 +763,6 @@ long MemoryPlatform::RegQueryValueExA(RegistryKey key, const std::string& valueN
                                       std::uint32_t& type, void* data, std::uint32_t& size) {
   const auto* open = ResolveKey(key, "RegQueryValueExA");
   if (open == nullptr) return kErrorInvalidHandle;
-  // The Reg* calls answer their error and leave the last error alone.
-  if (const long error = Planned(Call::RegQueryValueExA)) return error;
   const auto values = registry_.find({open->first, Folded(open->second)});
   if (values == registry_.end()) return win::kErrorFileNotFound;
   const auto value = values->second.find(Folded(valueName));

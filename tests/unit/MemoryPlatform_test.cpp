@@ -2,6 +2,7 @@
 // correct program never does.
 #include <gtest/gtest.h>
 
+#include "support/FailingPlatform.h"
 #include "support/Platform_mem.h"
 
 namespace reelstart {
@@ -118,7 +119,8 @@ TEST(MemoryPlatformTest, MisuseIsNamed) {
       {[](MemoryPlatform& p) { p.HoldOpen("D:\\b.avi", kRead, kShareRead); },
        "HoldOpen: \"D:\\b.avi\" does not open, error 2"},
       {[](MemoryPlatform& p) {
-         p.FailCall(MemoryPlatform::Call::GetFileSize, 1, win::kErrorNotReady);
+         FailingPlatform faults(p);
+         faults.FailCall(FailingPlatform::Call::GetFileSize, 1, win::kErrorNotReady);
        },
        "FailCall: GetFileSize was to fail at its call 1, but was made 0 times"},
   };
@@ -137,22 +139,23 @@ TEST(MemoryPlatformTest, MisuseIsNamed) {
 TEST(MemoryPlatformTest, FailedCallsAnswerAsWindowsDoes) {
   MemoryPlatform platform;
   platform.AddFile("D:\\a.avi", 0xFFFFFFFFLL);
-  using Call = MemoryPlatform::Call;
+  FailingPlatform faults(platform);
+  using Call = FailingPlatform::Call;
   FindData data;
-  platform.FailCall(Call::FindFirstFileA, 1, win::kErrorNotReady);
-  EXPECT_EQ(platform.FindFirstFileA("D:\\*.*", data), kInvalidHandleValue);
-  EXPECT_EQ(platform.GetLastError(), static_cast<std::uint32_t>(win::kErrorNotReady));
+  faults.FailCall(Call::FindFirstFileA, 1, win::kErrorNotReady);
+  EXPECT_EQ(faults.FindFirstFileA("D:\\*.*", data), kInvalidHandleValue);
+  EXPECT_EQ(faults.GetLastError(), static_cast<std::uint32_t>(win::kErrorNotReady));
 
   const NativeHandle file =
       platform.CreateFileA("D:\\a.avi", kRead, kShareRead, win::kOpenExisting, 0);
   ASSERT_NE(file, kInvalidHandleValue);
   // INVALID_FILE_SIZE with an error, the high part untouched; a real low
   // part of that value with ERROR_SUCCESS, whatever the last error was.
-  platform.FailCall(Call::GetFileSize, 1, win::kErrorNotReady);
+  faults.FailCall(Call::GetFileSize, 1, win::kErrorNotReady);
   std::uint32_t high = 0x55;
-  EXPECT_EQ(platform.GetFileSize(file, high), win::kInvalidFileSize);
+  EXPECT_EQ(faults.GetFileSize(file, high), win::kInvalidFileSize);
   EXPECT_EQ(high, 0x55u);
-  EXPECT_EQ(platform.GetLastError(), static_cast<std::uint32_t>(win::kErrorNotReady));
+  EXPECT_EQ(faults.GetLastError(), static_cast<std::uint32_t>(win::kErrorNotReady));
   EXPECT_EQ(platform.GetFileSize(file, high), win::kInvalidFileSize);
   EXPECT_EQ(high, 0u);
   EXPECT_EQ(platform.GetLastError(), static_cast<std::uint32_t>(win::kErrorSuccess));
