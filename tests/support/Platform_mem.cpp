@@ -21,6 +21,10 @@ using win::kErrorResourceTypeNotFound;
 using win::kErrorSharingViolation;
 constexpr char kVersionSignature[4] = {'F', 'E', '2', 'X'};
 constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+constexpr long kErrorInvalidName = 123;
+constexpr long kErrorFilenameExcedRange = 206;
+// The longest path the ANSI file calls take: MAX_PATH less the terminating zero.
+constexpr std::size_t kLongestPath = 259;
 constexpr std::uint32_t kReadOnlyHiddenSystem = 0x07;
 
 // The access rights share modes are checked for: reading, writing and
@@ -66,6 +70,17 @@ bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
          });
+}
+
+// Whether `name` matches a mask's `pattern`: '*' any run of characters, '?'
+// one; letters in either case are the same.
+bool Matches(std::string_view pattern, std::string_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern[0] == '*') {
+    return Matches(pattern.substr(1), name) || (!name.empty() && Matches(pattern, name.substr(1)));
+  }
+  return !name.empty() && (pattern[0] == '?' || SameName(pattern.substr(0, 1), name.substr(0, 1))) &&
+         Matches(pattern.substr(1), name.substr(1));
 }
 
 // The length a version block gives its resource (the root's wLength).
@@ -153,8 +168,29 @@ MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
   const std::optional<std::vector<std::string>> names = ReadPath(path);
-  if (!names || names->empty()) return nullptr;
-  const std::vector<std::string>& parts = *names;
+  return names ? Find(*names) : nullptr;
+}
+
+MemoryPlatform::Node* MemoryPlatform::LookUp(const std::string& path, long& error) const {
+  error = win::kErrorSuccess;
+  if (path.size() > kLongestPath) {
+    error = kErrorFilenameExcedRange;
+    return nullptr;
+  }
+  if (path.find_first_of("*?<>\"|", 2) != std::string::npos) {
+    error = kErrorInvalidName;
+    return nullptr;
+  }
+  std::optional<std::vector<std::string>> names = ReadPath(path);
+  if (Node* node = names ? Find(*names) : nullptr) return node;
+  if (names && !names->empty()) names->pop_back();
+  const Node* folder = names && !names->empty() ? Find(*names) : nullptr;
+  error = folder != nullptr && folder->IsFolder() ? kErrorFileNotFound : kErrorPathNotFound;
+  return nullptr;
+}
+
+MemoryPlatform::Node* MemoryPlatform::Find(const std::vector<std::string>& parts) const {
+  if (parts.empty()) return nullptr;
   std::string drive = parts[0];
   std::transform(drive.begin(), drive.end(), drive.begin(), [](char c) {
     return static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
@@ -353,35 +389,39 @@ void MemoryPlatform::Close(NativeHandle handle, Kind kind, const char* call) {
 
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
   Listings.push_back(mask);
+  if (mask.size() > kLongestPath) return Fail(kErrorFilenameExcedRange);
   const std::size_t slash = mask.rfind('\\');
   if (slash == std::string::npos) return Fail(kErrorFileNotFound);
   const std::string pattern = mask.substr(slash + 1);
   auto listing = std::make_unique<Open>();
   listing->Type = Kind::Find;
+  const auto add = [&](const Node& entry) {
+    listing->Entries.push_back({entry.Attributes,
+                                entry.ListedName.empty() ? entry.Name : entry.ListedName,
+                                entry.ShortName});
+  };
+  long error = win::kErrorSuccess;
   if (pattern.find_first_of("*?<>\"") == std::string::npos) {
     // A name, not a pattern: the one entry it finds. A name of dots and
     // spaces only is read away entirely, leaving the folder, which a search
     // does not find.
-    const Node* found = Find(mask);
-    if (found == nullptr || pattern.find_last_not_of(". ") == std::string::npos) {
-      return Fail(kErrorFileNotFound);
-    }
-    listing->Entries.push_back(
-        {found->Attributes, found->ListedName.empty() ? found->Name : found->ListedName,
-         found->ShortName});
+    const Node* found = LookUp(mask, error);
+    if (found == nullptr) return Fail(error);
+    if (pattern.find_last_not_of(". ") == std::string::npos) return Fail(kErrorFileNotFound);
+    add(*found);
   } else {
-    if (pattern != "*.*") return Fail(kErrorFileNotFound);
-    Node* folder = Find(mask.substr(0, slash + 1));
+    Node* folder = LookUp(mask.substr(0, slash + 1), error);
     if (folder == nullptr || !folder->IsFolder()) return Fail(kErrorPathNotFound);
     if (folder->ListingDenied) return Fail(kErrorAccessDenied);
+    // "*.*" is every name, those without a dot too.
+    const std::string wanted = pattern == "*.*" ? "*" : pattern;
     if (SplitPath(mask).size() > 2) {  // a drive's root has no "." and ".."
-      listing->Entries.push_back({win::kFileAttributeDirectory, ".", ""});
-      listing->Entries.push_back({win::kFileAttributeDirectory, "..", ""});
+      for (const char* dots : {".", ".."}) {
+        if (Matches(wanted, dots)) listing->Entries.push_back({win::kFileAttributeDirectory, dots, ""});
+      }
     }
     for (const Node* child : folder->Children) {
-      listing->Entries.push_back({child->Attributes,
-                                  child->ListedName.empty() ? child->Name : child->ListedName,
-                                  child->ShortName});
+      if (Matches(wanted, child->Name)) add(*child);
     }
     if (listing->Entries.empty()) return Fail(kErrorFileNotFound);
   }
@@ -429,7 +469,9 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
     });
   };
   const bool writes = (desiredAccess & kWriteAccess) != 0;
-  Node* node = Find(fileName);
+  long error = win::kErrorSuccess;
+  Node* node = LookUp(fileName, error);
+  if (error == kErrorFilenameExcedRange || error == kErrorInvalidName) return Fail(error);
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');
     Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash + 1));
@@ -452,9 +494,11 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
     }
     node->Content.clear();
     node->Size = 0;
-    node->Attributes = flagsAndAttributes & 0xFFFF;
+    // A file made is marked for archiving; FILE_ATTRIBUTE_NORMAL is never read back.
+    node->Attributes = (flagsAndAttributes & 0xFFFF & ~win::kFileAttributeNormal) |
+                       win::kFileAttributeArchive;
   } else {
-    if (node == nullptr) return Fail(kErrorFileNotFound);
+    if (node == nullptr) return Fail(error);
     if (node->IsFolder() && (flagsAndAttributes & win::kFileFlagBackupSemantics) == 0) {
       return Fail(kErrorAccessDenied);
     }
@@ -490,7 +534,8 @@ std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& file
 bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) {
   const Open* open = Use(file, Kind::File, "GetFileInformationByHandle");
   if (open == nullptr) return false;
-  identity.VolumeSerialNumber = 0x1234ABCD;
+  // Each drive a volume of its own serial.
+  identity.VolumeSerialNumber = 0x1234AB00u | static_cast<unsigned char>(open->Target->Drive->Name[0]);
   identity.FileIndex = NoFileIndex ? 0 : open->Target->Index;
   return true;
 }
@@ -514,9 +559,10 @@ bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint3
 void MemoryPlatform::CloseHandle(NativeHandle handle) { Close(handle, Kind::File, "CloseHandle"); }
 
 std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
-  const Node* node = Find(fileName);
+  long error = win::kErrorSuccess;
+  const Node* node = LookUp(fileName, error);
   if (node == nullptr) {
-    lastError_ = kErrorFileNotFound;
+    lastError_ = static_cast<std::uint32_t>(error);
     return win::kInvalidFileAttributes;
   }
   return node->Attributes;
@@ -635,6 +681,11 @@ const std::string* MemoryPlatform::VersionResource(const std::string& fileName) 
 }
 
 std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileName) {
+  long error = win::kErrorSuccess;
+  if (LookUp(fileName, error) == nullptr) {
+    lastError_ = static_cast<std::uint32_t>(error);
+    return 0;
+  }
   const std::string* resource = VersionResource(fileName);
   if (resource == nullptr) {
     lastError_ = kErrorResourceTypeNotFound;

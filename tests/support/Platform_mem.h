@@ -202,6 +202,13 @@ class MemoryPlatform final : public Platform {
   [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key,
                                                                       const char* call) const;
   Node* Find(const std::string& path) const;
+  Node* Find(const std::vector<std::string>& names) const;
+  // The entry at `path` as a lookup of Windows finds it; null, with the error
+  // Windows answers, when there is none: ERROR_FILENAME_EXCED_RANGE for a
+  // path longer than the ANSI calls take, ERROR_INVALID_NAME for a wildcard
+  // in it, ERROR_PATH_NOT_FOUND when the folder of its last name is missing
+  // (or a file), ERROR_FILE_NOT_FOUND when only the last name is.
+  Node* LookUp(const std::string& path, long& error) const;
   // The entry at `path` with its names as added, made when `create` (with
   // the folders on the way); null when it is not there and not made.
   Node* Make(const std::string& path, bool folder, bool create = true);
