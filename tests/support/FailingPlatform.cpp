@@ -9,13 +9,26 @@ namespace reelstart {
 namespace {
 
 constexpr const char* kCallNames[FailingPlatform::kCallCount] = {
-    "FindFirstFileA",      "FindNextFileA",           "CreateFileA",
-    "GetFileSize",         "GetFileInformationByHandle", "WriteFile",
-    "GetFileAttributesA",  "GetFullPathNameA",        "FormatMessageA",
-    "GetTempPathA",        "LoadStringA",             "GetFileVersionInfoSizeA",
-    "GetFileVersionInfoA", "VerQueryValueA",          "RegCreateKeyExA",
-    "RegSetValueExA",      "RegQueryValueExA",        "CompareStringA",
-    "LCMapStringA",        "GetLocaleInfoA",
+    "FindFirstFileA",
+    "FindNextFileA",
+    "CreateFileA",
+    "GetFileSize",
+    "GetFileInformationByHandle",
+    "WriteFile",
+    "GetFileAttributesA",
+    "GetFullPathNameA",
+    "FormatMessageA",
+    "GetTempPathA",
+    "LoadStringA",
+    "GetFileVersionInfoSizeA",
+    "GetFileVersionInfoA",
+    "VerQueryValueA",
+    "RegCreateKeyExA",
+    "RegSetValueExA",
+    "RegQueryValueExA",
+    "CompareStringA",
+    "LCMapStringA",
+    "GetLocaleInfoA",
 };
 static_assert(kCallNames[FailingPlatform::kCallCount - 1] != nullptr, "a name for every call");
 
@@ -23,9 +36,7 @@ std::string Name(FailingPlatform::Call call) { return kCallNames[static_cast<std
 
 }  // namespace
 
-FailingPlatform::FailingPlatform(Platform& inner) : inner_(inner) {
-  previous_ = SetPlatform(this);
-}
+FailingPlatform::FailingPlatform(Platform& inner) : inner_(inner) { previous_ = SetPlatform(this); }
 
 FailingPlatform::~FailingPlatform() {
   for (const Fault& fault : faults_) {
@@ -38,7 +49,8 @@ FailingPlatform::~FailingPlatform() {
 
 void FailingPlatform::FailCall(Call call, unsigned nth, long error) {
   if (nth == 0 || error == win::kErrorSuccess) {
-    Misuse("FailCall(" + Name(call) + ") needs a call from 1 on and an error other than ERROR_SUCCESS");
+    Misuse("FailCall(" + Name(call) +
+           ") needs a call from 1 on and an error other than ERROR_SUCCESS");
     return;
   }
   faults_.push_back({call, CallCount(call) + nth, error});

@@ -78,8 +78,7 @@ class FailingPlatform final : public Platform {
   std::string GetTempPathA() override;
   void ShellExecuteA(const std::string& operation, const std::string& file,
                      int showCommand) override;
-  int MessageBoxA(const std::string& text, const std::string& caption,
-                  std::uint32_t type) override;
+  int MessageBoxA(const std::string& text, const std::string& caption, std::uint32_t type) override;
   std::string LoadStringA(std::uint32_t id) override;
   std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
   bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
