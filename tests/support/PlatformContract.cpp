@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "support/FailingPlatform.h"
+#include "support/Win32Constants.h"
 
 namespace reelstart::contract {
 
@@ -12,10 +13,6 @@ namespace {
 
 using namespace win;
 
-// Win32 values only the tests need.
-constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
-constexpr long kErrorInvalidName = 123;
-constexpr long kErrorFilenameExcedRange = 206;
 constexpr std::uint32_t kShareAll = kFileShareRead | kFileShareWrite | kFileShareDelete;
 constexpr std::uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
 

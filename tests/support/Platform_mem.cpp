@@ -20,25 +20,21 @@ using win::kErrorPathNotFound;
 using win::kErrorResourceTypeNotFound;
 using win::kErrorSharingViolation;
 constexpr char kVersionSignature[4] = {'F', 'E', '2', 'X'};
-constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
-constexpr long kErrorInvalidName = 123;
-constexpr long kErrorFilenameExcedRange = 206;
+using win::kErrorFilenameExcedRange;
+using win::kErrorInvalidName;
+using win::kFileAttributeReadOnly;
 // The longest path the ANSI file calls take: MAX_PATH less the terminating zero.
-constexpr std::size_t kLongestPath = 259;
-constexpr std::uint32_t kReadOnlyHiddenSystem = 0x07;
+constexpr std::size_t kLongestPath = win::kMaxPath - 1;
+constexpr std::uint32_t kReadOnlyHiddenSystem =
+    kFileAttributeReadOnly | win::kFileAttributeHidden | win::kFileAttributeSystem;
 
 // The access rights share modes are checked for: reading, writing and
 // deleting data. An open that asks for none of them (attributes only, as the
 // walk's identity probe) is checked against no share mode and holds none.
-constexpr std::uint32_t kFileReadData = 0x0001;
-constexpr std::uint32_t kFileWriteData = 0x0002;
-constexpr std::uint32_t kFileAppendData = 0x0004;
-constexpr std::uint32_t kDelete = 0x00010000;
-constexpr std::uint32_t kGenericAll = 0x10000000;
-constexpr std::uint32_t kReadAccess = win::kGenericRead | kGenericAll | kFileReadData;
+constexpr std::uint32_t kReadAccess = win::kGenericRead | win::kGenericAll | win::kFileReadData;
 constexpr std::uint32_t kWriteAccess =
-    win::kGenericWrite | kGenericAll | kFileWriteData | kFileAppendData;
-constexpr std::uint32_t kDeleteAccess = kGenericAll | kDelete;
+    win::kGenericWrite | win::kGenericAll | win::kFileWriteData | win::kFileAppendData;
+constexpr std::uint32_t kDeleteAccess = win::kGenericAll | win::kDelete;
 
 std::string Hex(std::uintptr_t value) {
   char text[2 + 2 * sizeof value + 1];

@@ -19,6 +19,7 @@
 
 #include "platform/Platform.h"
 #include "support/Misuse.h"
+#include "support/Win32Constants.h"
 
 namespace reelstart {
 

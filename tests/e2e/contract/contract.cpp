@@ -14,10 +14,55 @@
 #include "platform/Platform_win.h"
 #include "support/Misuse.h"
 #include "support/PlatformContract.h"
+#include "support/Win32Constants.h"
 
 namespace {
 
 using namespace reelstart;
+
+// The values only the tests use, held to the header as Platform_win.cpp holds
+// the program's.
+static_assert(win::kMaxPath == MAX_PATH);
+static_assert(win::kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY);
+static_assert(win::kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN);
+static_assert(win::kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
+static_assert(win::kFileReadData == FILE_READ_DATA);
+static_assert(win::kFileWriteData == FILE_WRITE_DATA);
+static_assert(win::kFileAppendData == FILE_APPEND_DATA);
+static_assert(win::kDelete == DELETE);
+static_assert(win::kGenericAll == GENERIC_ALL);
+static_assert(win::kCstrLessThan == CSTR_LESS_THAN);
+static_assert(win::kCstrGreaterThan == CSTR_GREATER_THAN);
+static_assert(win::kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(win::kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(win::kErrorInvalidHandle == ERROR_INVALID_HANDLE);
+static_assert(win::kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(win::kErrorNoMoreFiles == ERROR_NO_MORE_FILES);
+static_assert(win::kErrorNotReady == ERROR_NOT_READY);
+static_assert(win::kErrorSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(win::kErrorNetNameDeleted == ERROR_NETNAME_DELETED);
+static_assert(win::kErrorInvalidParameter == ERROR_INVALID_PARAMETER);
+static_assert(win::kErrorInvalidName == ERROR_INVALID_NAME);
+static_assert(win::kErrorFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE);
+static_assert(win::kErrorMoreData == ERROR_MORE_DATA);
+static_assert(win::kErrorKeyDeleted == ERROR_KEY_DELETED);
+static_assert(win::kErrorResourceTypeNotFound == ERROR_RESOURCE_TYPE_NOT_FOUND);
+static_assert(win::kRegBinary == REG_BINARY);
+
+// What no constant expression can read: the pointer-valued ones.
+std::string PointerConstantsDiffer() {
+  std::string differ;
+  if (kInvalidHandleValue != reinterpret_cast<NativeHandle>(INVALID_HANDLE_VALUE)) {
+    differ += " INVALID_HANDLE_VALUE";
+  }
+  if (kHkeyCurrentUser != reinterpret_cast<RegistryKey>(HKEY_CURRENT_USER)) {
+    differ += " HKEY_CURRENT_USER";
+  }
+  if (kHkeyLocalMachine != reinterpret_cast<RegistryKey>(HKEY_LOCAL_MACHINE)) {
+    differ += " HKEY_LOCAL_MACHINE";
+  }
+  return differ;
+}
 
 void RemoveTree(const std::string& path) {
   WIN32_FIND_DATAA found;
@@ -93,6 +138,10 @@ int main(int argc, char** argv) {
   WindowsFixture fixture(
       std::string(temp) + "Reelstart contract " + std::to_string(GetCurrentProcessId()), disc);
   int failed = 0;
+  if (const std::string differ = PointerConstantsDiffer(); !differ.empty()) {
+    std::printf("FAIL pointer constants of Platform.h:%s\n", differ.c_str());
+    ++failed;
+  }
   for (const contract::Case& c : contract::Cases()) {
     failure.clear();
     contract::Context context{platform, fixture, fixture.NewFolder(),
