@@ -149,6 +149,10 @@ void WritesNeedWriteAccess(Context& c) {
   c.P.CloseHandle(file);
 }
 
+// A disc's file system refuses every write with ERROR_ACCESS_DENIED. (Under
+// Wine the volume is a cdrom drive whose Unix folder and file have no write
+// bits, which Wine answers the same way; a write-protected disk of a
+// writable file system would answer ERROR_WRITE_PROTECT instead.)
 void ReadOnlyVolume(Context& c) {
   const std::string disc = c.F.ReadOnlyFolder();
   c.Eq("reader", OpenError(c, disc + "film.avi", kGenericRead, kFileShareRead), kErrorSuccess);
