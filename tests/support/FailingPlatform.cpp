@@ -92,8 +92,6 @@ bool FailingPlatform::FindNextFileA(NativeHandle find, FindData& data) {
   return !Fails(Call::FindNextFileA) && Through().FindNextFileA(find, data);
 }
 
-void FailingPlatform::FindClose(NativeHandle find) { Through().FindClose(find); }
-
 NativeHandle FailingPlatform::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                                           std::uint32_t shareMode,
                                           std::uint32_t creationDisposition,
@@ -122,8 +120,6 @@ bool FailingPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint
   return Through().WriteFile(file, buffer, bytesToWrite, bytesWritten);
 }
 
-void FailingPlatform::CloseHandle(NativeHandle handle) { Through().CloseHandle(handle); }
-
 std::uint32_t FailingPlatform::GetFileAttributesA(const std::string& fileName) {
   if (Fails(Call::GetFileAttributesA)) return win::kInvalidFileAttributes;
   return Through().GetFileAttributesA(fileName);
@@ -139,30 +135,9 @@ std::string FailingPlatform::FormatMessageA(std::uint32_t messageId) {
   return Through().FormatMessageA(messageId);
 }
 
-std::string FailingPlatform::GetCommandLineA() { return Through().GetCommandLineA(); }
-std::string FailingPlatform::GetModuleFileNameA() { return Through().GetModuleFileNameA(); }
-std::string FailingPlatform::GetShortModuleFileNameA() {
-  return Through().GetShortModuleFileNameA();
-}
-std::uintptr_t FailingPlatform::GetModuleBase() { return Through().GetModuleBase(); }
-
-std::string FailingPlatform::GetEnvironmentVariableA(const std::string& name) {
-  return Through().GetEnvironmentVariableA(name);
-}
-
 std::string FailingPlatform::GetTempPathA() {
   if (Fails(Call::GetTempPathA)) return {};
   return Through().GetTempPathA();
-}
-
-void FailingPlatform::ShellExecuteA(const std::string& operation, const std::string& file,
-                                    int showCommand) {
-  Through().ShellExecuteA(operation, file, showCommand);
-}
-
-int FailingPlatform::MessageBoxA(const std::string& text, const std::string& caption,
-                                 std::uint32_t type) {
-  return Through().MessageBoxA(text, caption, type);
 }
 
 std::string FailingPlatform::LoadStringA(std::uint32_t id) {
@@ -211,8 +186,6 @@ long FailingPlatform::RegQueryValueExA(RegistryKey key, const std::string& value
   return Through().RegQueryValueExA(key, valueName, type, data, size);
 }
 
-long FailingPlatform::RegCloseKey(RegistryKey key) { return Through().RegCloseKey(key); }
-
 int FailingPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                                     std::string_view string2) {
   if (Fails(Call::CompareStringA)) return 0;
@@ -224,17 +197,9 @@ std::string FailingPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_vi
   return Through().LCMapStringA(mapFlags, source);
 }
 
-bool FailingPlatform::IsDBCSLeadByte(unsigned char byte) { return Through().IsDBCSLeadByte(byte); }
-
-std::string FailingPlatform::CharUpperBuffA(std::string text) {
-  return Through().CharUpperBuffA(std::move(text));
-}
-
 std::string FailingPlatform::GetLocaleInfoA(std::uint32_t lcType) {
   if (Fails(Call::GetLocaleInfoA)) return {};
   return Through().GetLocaleInfoA(lcType);
 }
-
-SystemTime FailingPlatform::GetLocalTime() { return Through().GetLocalTime(); }
 
 }  // namespace reelstart

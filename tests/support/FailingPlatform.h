@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -57,7 +58,7 @@ class FailingPlatform final : public Platform {
 
   NativeHandle FindFirstFileA(const std::string& mask, FindData& data) override;
   bool FindNextFileA(NativeHandle find, FindData& data) override;
-  void FindClose(NativeHandle find) override;
+  void FindClose(NativeHandle find) override { Through().FindClose(find); }
   NativeHandle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                            std::uint32_t shareMode, std::uint32_t creationDisposition,
                            std::uint32_t flagsAndAttributes) override;
@@ -65,20 +66,27 @@ class FailingPlatform final : public Platform {
   bool GetFileInformationByHandle(NativeHandle file, FileIdentity& identity) override;
   bool WriteFile(NativeHandle file, const void* buffer, std::uint32_t bytesToWrite,
                  std::uint32_t& bytesWritten) override;
-  void CloseHandle(NativeHandle handle) override;
+  void CloseHandle(NativeHandle handle) override { Through().CloseHandle(handle); }
   std::uint32_t GetFileAttributesA(const std::string& fileName) override;
   std::string GetFullPathNameA(const std::string& fileName) override;
   std::uint32_t GetLastError() override;
   std::string FormatMessageA(std::uint32_t messageId) override;
-  std::string GetCommandLineA() override;
-  std::string GetModuleFileNameA() override;
-  std::string GetShortModuleFileNameA() override;
-  std::uintptr_t GetModuleBase() override;
-  std::string GetEnvironmentVariableA(const std::string& name) override;
+  std::string GetCommandLineA() override { return Through().GetCommandLineA(); }
+  std::string GetModuleFileNameA() override { return Through().GetModuleFileNameA(); }
+  std::string GetShortModuleFileNameA() override { return Through().GetShortModuleFileNameA(); }
+  std::uintptr_t GetModuleBase() override { return Through().GetModuleBase(); }
+  std::string GetEnvironmentVariableA(const std::string& name) override {
+    return Through().GetEnvironmentVariableA(name);
+  }
   std::string GetTempPathA() override;
   void ShellExecuteA(const std::string& operation, const std::string& file,
-                     int showCommand) override;
-  int MessageBoxA(const std::string& text, const std::string& caption, std::uint32_t type) override;
+                     int showCommand) override {
+    Through().ShellExecuteA(operation, file, showCommand);
+  }
+  int MessageBoxA(const std::string& text, const std::string& caption,
+                  std::uint32_t type) override {
+    return Through().MessageBoxA(text, caption, type);
+  }
   std::string LoadStringA(std::uint32_t id) override;
   std::uint32_t GetFileVersionInfoSizeA(const std::string& fileName) override;
   bool GetFileVersionInfoA(const std::string& fileName, std::string& block) override;
@@ -90,14 +98,16 @@ class FailingPlatform final : public Platform {
                       const void* data, std::uint32_t size) override;
   long RegQueryValueExA(RegistryKey key, const std::string& valueName, std::uint32_t& type,
                         void* data, std::uint32_t& size) override;
-  long RegCloseKey(RegistryKey key) override;
+  long RegCloseKey(RegistryKey key) override { return Through().RegCloseKey(key); }
   int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                      std::string_view string2) override;
   std::string LCMapStringA(std::uint32_t mapFlags, std::string_view source) override;
-  bool IsDBCSLeadByte(unsigned char byte) override;
-  std::string CharUpperBuffA(std::string text) override;
+  bool IsDBCSLeadByte(unsigned char byte) override { return Through().IsDBCSLeadByte(byte); }
+  std::string CharUpperBuffA(std::string text) override {
+    return Through().CharUpperBuffA(std::move(text));
+  }
   std::string GetLocaleInfoA(std::uint32_t lcType) override;
-  SystemTime GetLocalTime() override;
+  SystemTime GetLocalTime() override { return Through().GetLocalTime(); }
 
  private:
   // Counts the call; the error planned for it, or ERROR_SUCCESS. Any call
