@@ -17,12 +17,17 @@ namespace reelstart {
 using NativeHandle = std::uintptr_t;
 inline constexpr NativeHandle kInvalidHandleValue = ~NativeHandle{0};
 
-// A registry key handle (HKEY); the predefined roots have their Windows values.
+// A registry key handle (HKEY); the predefined roots have their Windows
+// values: a LONG made a pointer, so sign-extended on 64-bit Windows.
 using RegistryKey = std::uintptr_t;
-inline constexpr RegistryKey kHkeyCurrentUser = 0x80000001u;
-inline constexpr RegistryKey kHkeyLocalMachine = 0x80000002u;
+inline constexpr RegistryKey kHkeyCurrentUser =
+    static_cast<RegistryKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000001u)));
+inline constexpr RegistryKey kHkeyLocalMachine =
+    static_cast<RegistryKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
 
-// Win32 constants used by the program; values as in the Windows headers.
+// Win32 constants used by the program; values as in the Windows headers,
+// which Platform_win.cpp holds each to. (Those only the tests use are in
+// tests/support/Win32Constants.h.)
 namespace win {
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
@@ -38,9 +43,7 @@ inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000u;
 inline constexpr std::uint32_t kNormIgnoreCase = 1;
 inline constexpr std::uint32_t kLcmapSortKey = 0x400;
-inline constexpr int kCstrLessThan = 1;
 inline constexpr int kCstrEqual = 2;
-inline constexpr int kCstrGreaterThan = 3;
 inline constexpr int kSwShowNormal = 1;
 inline constexpr std::uint32_t kMbOk = 0;
 inline constexpr std::uint32_t kMbIconStop = 0x10;
@@ -53,21 +56,8 @@ inline constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 // Error codes (GetLastError, and the Reg* calls' answers).
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorPathNotFound = 3;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorInvalidHandle = 6;
-inline constexpr long kErrorNotEnoughMemory = 8;
-inline constexpr long kErrorNoMoreFiles = 18;
-inline constexpr long kErrorNotReady = 21;
-inline constexpr long kErrorSharingViolation = 32;
-inline constexpr long kErrorNetNameDeleted = 64;
-inline constexpr long kErrorInvalidParameter = 87;
-inline constexpr long kErrorMoreData = 234;
-inline constexpr long kErrorKeyDeleted = 1018;
-inline constexpr long kErrorResourceTypeNotFound = 1813;
 inline constexpr std::uint32_t kRegNone = 0;
 inline constexpr std::uint32_t kRegSz = 1;
-inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegOptionNonVolatile = 0;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
@@ -198,8 +188,8 @@ class Platform {
   virtual long RegCloseKey(RegistryKey key) = 0;
 
   // --- Locale ------------------------------------------------------------------
-  // CompareStringA with LOCALE_USER_DEFAULT: kCstrLessThan, kCstrEqual,
-  // kCstrGreaterThan, or 0 on failure.
+  // CompareStringA with LOCALE_USER_DEFAULT: CSTR_LESS_THAN (1), kCstrEqual,
+  // CSTR_GREATER_THAN (3), or 0 on failure.
   virtual int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                              std::string_view string2) = 0;
   // LCMapStringA with LOCALE_USER_DEFAULT over `source`; empty on failure.

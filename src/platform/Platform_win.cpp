@@ -4,6 +4,51 @@
 
 namespace reelstart {
 
+// Platform.h restates the values the program passes and reads, so that the
+// logic above the seam needs no <windows.h>; here each is held to the header.
+static_assert(sizeof(NativeHandle) == sizeof(HANDLE) && sizeof(RegistryKey) == sizeof(HKEY));
+// INVALID_HANDLE_VALUE and the HKEY roots are pointer casts, which no
+// constant expression can read: these restate the headers' definitions, and
+// the platform contract compares the values themselves at run time.
+static_assert(kInvalidHandleValue == static_cast<NativeHandle>(static_cast<LONG_PTR>(-1)));
+static_assert(kHkeyCurrentUser == static_cast<RegistryKey>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000001))));
+static_assert(kHkeyLocalMachine == static_cast<RegistryKey>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000002))));
+static_assert(win::kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
+static_assert(win::kFileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE);
+static_assert(win::kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL);
+static_assert(win::kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(win::kGenericRead == GENERIC_READ);
+static_assert(win::kGenericWrite == GENERIC_WRITE);
+static_assert(win::kFileShareRead == FILE_SHARE_READ);
+static_assert(win::kFileShareWrite == FILE_SHARE_WRITE);
+static_assert(win::kFileShareDelete == FILE_SHARE_DELETE);
+static_assert(win::kCreateAlways == CREATE_ALWAYS);
+static_assert(win::kOpenExisting == OPEN_EXISTING);
+static_assert(win::kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS);
+static_assert(win::kNormIgnoreCase == NORM_IGNORECASE);
+static_assert(win::kLcmapSortKey == LCMAP_SORTKEY);
+static_assert(win::kCstrEqual == CSTR_EQUAL);
+static_assert(win::kSwShowNormal == SW_SHOWNORMAL);
+static_assert(win::kMbOk == MB_OK);
+static_assert(win::kMbIconStop == MB_ICONSTOP);
+static_assert(win::kMbIconInformation == MB_ICONINFORMATION);
+static_assert(win::kMbTaskModal == MB_TASKMODAL);
+static_assert(win::kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
+static_assert(win::kInvalidFileSize == INVALID_FILE_SIZE);
+static_assert(win::kErrorSuccess == ERROR_SUCCESS);
+static_assert(win::kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(win::kRegNone == REG_NONE);
+static_assert(win::kRegSz == REG_SZ);
+static_assert(win::kRegDword == REG_DWORD);
+static_assert(win::kRegOptionNonVolatile == REG_OPTION_NON_VOLATILE);
+static_assert(win::kKeyAllAccess == KEY_ALL_ACCESS);
+static_assert(win::kLocaleSDate == LOCALE_SDATE);
+static_assert(win::kLocaleSShortDate == LOCALE_SSHORTDATE);
+static_assert(win::kLocaleSDayName1 == LOCALE_SDAYNAME1);
+static_assert(win::kLocaleSAbbrevDayName1 == LOCALE_SABBREVDAYNAME1);
+static_assert(win::kLocaleSMonthName1 == LOCALE_SMONTHNAME1);
+static_assert(win::kLocaleSAbbrevMonthName1 == LOCALE_SABBREVMONTHNAME1);
+
 namespace {
 
 HANDLE ToHandle(NativeHandle handle) { return reinterpret_cast<HANDLE>(handle); }

@@ -1,9 +1,9 @@
 // Linked into the GoogleTest programs (not into the stand-in's library, which
-// the fuzz targets use without GoogleTest): a misuse the in-memory platform
-// reports fails the test it happens in, and the run goes on.
+// the fuzz targets use without GoogleTest): a misuse the test platforms
+// report fails the test it happens in, and the run goes on.
 #include <gtest/gtest.h>
 
-#include "support/Platform_mem.h"
+#include "support/Misuse.h"
 
 namespace reelstart {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 class MisuseAsFailure : public ::testing::Environment {
  public:
   void SetUp() override {
-    MemoryPlatform::OnMisuse = [](const std::string& message) {
+    OnMisuse = [](const std::string& message) {
       ADD_FAILURE() << "Misuse of the platform: " << message;
     };
   }

@@ -1,14 +1,14 @@
 // An in-memory platform for the host tests: a folder tree with entry order,
 // attributes, sizes and 8.3 names; opens checked as Windows checks them
 // (access against read-only files and volumes, share modes against other
-// openers); any call failing on demand; environment, module path and code
+// openers); environment, module path and code
 // page; the shell requests and message boxes the program makes, captured
 // instead of shown. What Windows would not do for a correct program (a find
 // handle given to CloseHandle, a handle closed twice) and a test's setup
-// naming nothing are reported through OnMisuse.
+// naming nothing are reported through OnMisuse (support/Misuse.h). Calls
+// fail on demand through FailingPlatform over it.
 #pragma once
 
-#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "support/Misuse.h"
+#include "support/Win32Constants.h"
 
 namespace reelstart {
 
@@ -66,49 +68,8 @@ class MemoryPlatform final : public Platform {
   // The program's handles opened and not yet closed, of any kind.
   [[nodiscard]] std::size_t OpenHandleCount() const;
 
-  // --- Misuse ------------------------------------------------------------------
-  // Called with a message naming the misuse ("FindClose on a file handle
-  // 0x104"); the call then fails as Windows fails it, ERROR_INVALID_HANDLE
-  // for a handle. The default prints the message and aborts; the unit tests
-  // make it a test failure.
-  static std::function<void(const std::string& message)> OnMisuse;
-
   // --- Faults ----------------------------------------------------------------
-  // The calls FailCall can fail.
-  enum class Call {
-    FindFirstFileA,
-    FindNextFileA,
-    CreateFileA,
-    GetFileSize,
-    GetFileInformationByHandle,
-    WriteFile,
-    GetFileAttributesA,
-    GetFullPathNameA,
-    FormatMessageA,
-    GetTempPathA,
-    LoadStringA,
-    GetFileVersionInfoSizeA,
-    GetFileVersionInfoA,
-    VerQueryValueA,
-    RegCreateKeyExA,
-    RegSetValueExA,
-    RegQueryValueExA,
-    CompareStringA,
-    LCMapStringA,
-    GetLocaleInfoA,
-  };
-  static constexpr std::size_t kCallCount = static_cast<std::size_t>(Call::GetLocaleInfoA) + 1;
-  // The `nth` call (from 1) of `call` from now on fails with `error`,
-  // answering as the Win32 call does when it fails: INVALID_HANDLE_VALUE,
-  // FALSE, 0, INVALID_FILE_SIZE (the high part untouched), the error itself
-  // from the Reg* calls, an empty text where the seam has one. A planned
-  // failure that never comes is a misuse, reported when the platform goes.
-  void FailCall(Call call, unsigned nth, long error);
-  // How often `call` was made so far.
-  [[nodiscard]] unsigned CallCount(Call call) const {
-    return calls_[static_cast<std::size_t>(call)];
-  }
-  // States of a system rather than failing calls:
+  // Failing calls: FailingPlatform over this one. States of a system:
   // WriteFile writes at most this many bytes per call and says it succeeded.
   std::uint32_t WriteLimit = 0xFFFFFFFFu;
   // GetFileInformationByHandle answers file index 0 for everything, as some
@@ -242,6 +203,13 @@ class MemoryPlatform final : public Platform {
   [[nodiscard]] const std::pair<RegistryKey, std::string>* ResolveKey(RegistryKey key,
                                                                       const char* call) const;
   Node* Find(const std::string& path) const;
+  Node* Find(const std::vector<std::string>& names) const;
+  // The entry at `path` as a lookup of Windows finds it; null, with the error
+  // Windows answers, when there is none: ERROR_FILENAME_EXCED_RANGE for a
+  // path longer than the ANSI calls take, ERROR_INVALID_NAME for a wildcard
+  // in it, ERROR_PATH_NOT_FOUND when the folder of its last name is missing
+  // (or a file), ERROR_FILE_NOT_FOUND when only the last name is.
+  Node* LookUp(const std::string& path, long& error) const;
   // The entry at `path` with its names as added, made when `create` (with
   // the folders on the way); null when it is not there and not made.
   Node* Make(const std::string& path, bool folder, bool create = true);
@@ -251,11 +219,6 @@ class MemoryPlatform final : public Platform {
   // The version resource of the file at `fileName`; null when there is none.
   const std::string* VersionResource(const std::string& fileName) const;
   NativeHandle Fail(long error);
-  // Counts the call; the error FailCall planned for it, or ERROR_SUCCESS.
-  long Planned(Call call);
-  // Counts the call; true, with the planned error as the last error, when
-  // this is the call FailCall planned to fail.
-  bool Fails(Call call);
   // Checks and opens as CreateFileA does, for the program or for another
   // program (`foreign`).
   NativeHandle OpenFile(const std::string& fileName, std::uint32_t desiredAccess,
@@ -274,13 +237,6 @@ class MemoryPlatform final : public Platform {
   std::map<NativeHandle, Kind> closed_;  // closed handles and their kinds
   NativeHandle nextHandle_ = 0x100;
   std::uint32_t lastError_ = 0;
-  struct Fault {
-    Call Which;
-    unsigned Nth;
-    long Error;
-  };
-  std::vector<Fault> faults_;
-  std::array<unsigned, kCallCount> calls_{};
   std::vector<std::pair<unsigned char, unsigned char>> leadBytes_;
   // Registry: values by root, key path and value name (paths and names folded).
   std::map<std::pair<RegistryKey, std::string>, std::map<std::string, RegistryValue>> registry_;
@@ -290,20 +246,6 @@ class MemoryPlatform final : public Platform {
   RegistryKey nextKey_ = 0x1000;
   std::vector<RegistryKey> deniedRoots_;
   Platform* previous_ = nullptr;
-};
-
-// Takes the misuse reports of its lifetime instead of OnMisuse: for the
-// tests of the stand-in itself.
-class MisuseLog {
- public:
-  MisuseLog();
-  ~MisuseLog();
-  MisuseLog(const MisuseLog&) = delete;
-  MisuseLog& operator=(const MisuseLog&) = delete;
-  std::vector<std::string> Reports;
-
- private:
-  std::function<void(const std::string&)> previous_;
 };
 
 }  // namespace reelstart

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "common/Text.h"
+#include "support/FailingPlatform.h"
 #include "support/Platform_mem.h"
 #include "videofiles/QVOrdering.h"
 #include "videofiles/QVVideoFilesEnumerator.h"
@@ -95,6 +96,7 @@ TEST(FindFilesTest, UnreadableOrMissingFoldersAddNothing) {
 
 TEST(FindFilesTest, ReadsSixtyFourBitSizes) {
   MemoryPlatform platform;
+  FailingPlatform faults(platform);
   enum Arrange { kNothing, kReadOnly, kRecorded, kPlayed, kSizeUnreadable };
   const struct {
     const char* name;
@@ -123,7 +125,7 @@ TEST(FindFilesTest, ReadsSixtyFourBitSizes) {
     if (row.arrange == kRecorded) platform.HoldOpen(path, win::kGenericWrite, win::kFileShareRead);
     if (row.arrange == kPlayed) platform.HoldOpen(path, win::kGenericRead, win::kFileShareRead);
     if (row.arrange == kSizeUnreadable) {
-      platform.FailCall(MemoryPlatform::Call::GetFileSize, sizeReads + 1, win::kErrorNotReady);
+      faults.FailCall(FailingPlatform::Call::GetFileSize, sizeReads + 1, win::kErrorNotReady);
     }
     if (row.arrange != kRecorded) ++sizeReads;
   }
@@ -138,12 +140,13 @@ TEST(FindFilesTest, ReadsSixtyFourBitSizes) {
 
 TEST(FindFilesTest, AListingThatFailsMidwayKeepsWhatItRead) {
   MemoryPlatform platform;
+  FailingPlatform faults(platform);
   platform.AddFile("D:\\a.avi", 1);
   platform.AddFile("D:\\b.avi", 2);
   platform.AddFile("D:\\c.avi", 3);
   // FindFirstFileA brings a.avi, the first FindNextFileA b.avi; then the
   // share the disc was reached by goes away.
-  platform.FailCall(MemoryPlatform::Call::FindNextFileA, 2, win::kErrorNetNameDeleted);
+  faults.FailCall(FailingPlatform::Call::FindNextFileA, 2, win::kErrorNetNameDeleted);
   EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\a.avi", "D:\\b.avi"}));
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
@@ -391,11 +394,12 @@ TEST(SortTest, SortsLargeListsCompletely) {
 // key it could not make sorts as the empty name, and nothing is lost.
 TEST(SortTest, ANameWithoutSortKeySortsAsTheEmptyName) {
   MemoryPlatform platform;
+  FailingPlatform faults(platform);
   const TVideoFileList files = List({{"D:\\b.avi", 1}, {"D:\\c.avi", 1}, {"D:\\a.avi", 1}});
-  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  faults.FailCall(FailingPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
   EXPECT_EQ(Sorted(files, smNameAsc),
             (std::vector<std::string>{"D:\\c.avi", "D:\\a.avi", "D:\\b.avi"}));
-  platform.FailCall(MemoryPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
+  faults.FailCall(FailingPlatform::Call::LCMapStringA, 2, win::kErrorNotEnoughMemory);
   EXPECT_EQ(Sorted(files, smNameDesc),
             (std::vector<std::string>{"D:\\b.avi", "D:\\a.avi", "D:\\c.avi"}));
 }

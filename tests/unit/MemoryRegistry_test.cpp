@@ -1,7 +1,7 @@
-// The in-memory registry answers as Windows does where the program relies on it.
+// The in-memory registry: keys made relative to others, roots denied, misuse
+// named. Its answers where Windows answers are held against Windows by the
+// platform contract (support/PlatformContract.h).
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "support/Platform_mem.h"
 
@@ -65,36 +65,6 @@ TEST_F(MemoryRegistryTest, DeniedRootHandsOutNoKey) {
   EXPECT_EQ(key, 0u);
   EXPECT_EQ(platform.OpenKeyCount(), 0u);
   EXPECT_NE(Create(kHkeyCurrentUser, "Software\\A"), 0u);
-}
-
-TEST_F(MemoryRegistryTest, QuerySizes) {
-  const RegistryKey key = Create(kHkeyCurrentUser, "K");
-  platform.SetRegistryValue(kHkeyCurrentUser, "K", "Six", {win::kRegBinary, "123456"});
-  std::uint32_t type = 0;
-  std::uint32_t size = 0;
-  // No buffer: type and size only.
-  EXPECT_EQ(platform.RegQueryValueExA(key, "six", type, nullptr, size), win::kErrorSuccess);
-  EXPECT_EQ(type, win::kRegBinary);
-  EXPECT_EQ(size, 6u);
-  // Too small: the size needed, and nothing usable in the buffer.
-  char buffer[8] = "abcdefg";
-  type = 0;
-  size = 4;
-  EXPECT_EQ(platform.RegQueryValueExA(key, "Six", type, buffer, size), win::kErrorMoreData);
-  EXPECT_EQ(size, 6u);
-  EXPECT_EQ(type, win::kRegBinary);
-  EXPECT_NE(std::memcmp(buffer, "1234", 4), 0);
-  EXPECT_EQ(std::memcmp(buffer + 4, "efg", 3), 0);  // past the stated size: untouched
-  // Large enough: the bytes and their count.
-  size = sizeof buffer;
-  EXPECT_EQ(platform.RegQueryValueExA(key, "Six", type, buffer, size), win::kErrorSuccess);
-  EXPECT_EQ(size, 6u);
-  EXPECT_EQ(std::memcmp(buffer, "123456", 6), 0);
-  // Missing value: ERROR_FILE_NOT_FOUND, size untouched.
-  size = 4;
-  EXPECT_EQ(platform.RegQueryValueExA(key, "None", type, buffer, size), win::kErrorFileNotFound);
-  EXPECT_EQ(size, 4u);
-  platform.RegCloseKey(key);
 }
 
 }  // namespace

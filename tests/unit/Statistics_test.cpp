@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Errors.h"
+#include "support/FailingPlatform.h"
 #include "support/Platform_mem.h"
 #include "version/QVVersion.h"
 #include "common/Locale.h"
@@ -204,20 +205,21 @@ TEST_F(StatisticsTest, DeniedLocalMachineStopsAtItsFirstValue) {
 TEST_F(StatisticsTest, DeniedCurrentUserAfterACompleteLocalMachine) {
   const struct {
     const char* name;
-    void (*arrange)(MemoryPlatform&);
+    void (*arrange)(MemoryPlatform&, FailingPlatform&);
   } rows[] = {
-      {"denied root", [](MemoryPlatform& p) { p.DenyRegistryWrites(kHkeyCurrentUser); }},
+      {"denied root", [](MemoryPlatform& p, FailingPlatform&) { p.DenyRegistryWrites(kHkeyCurrentUser); }},
       // The user's hive is being unloaded: the second key does not open.
       {"second key fails",
-       [](MemoryPlatform& p) {
-         p.FailCall(MemoryPlatform::Call::RegCreateKeyExA, 2, win::kErrorKeyDeleted);
+       [](MemoryPlatform&, FailingPlatform& f) {
+         f.FailCall(FailingPlatform::Call::RegCreateKeyExA, 2, win::kErrorKeyDeleted);
        }},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     MemoryPlatform fresh;  // a registry of its own for each row
     fresh.ModuleFileName = platform.ModuleFileName;
-    row.arrange(fresh);
+    FailingPlatform faults(fresh);
+    row.arrange(fresh, faults);
     EXPECT_EQ(SaveError(), "Failed to set data for 'Last Start'");
     EXPECT_EQ(fresh.RegistryWrites.size(), 7u);
     EXPECT_EQ(fresh.GetRegistryValue(kHkeyLocalMachine, kKey, "Starts Count"), Dword(1));

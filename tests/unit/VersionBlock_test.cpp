@@ -105,15 +105,6 @@ class VersionQueryTest : public ::testing::Test {
   MemoryPlatform platform;
 };
 
-TEST_F(VersionQueryTest, TheBlockIsTwiceTheResourceWithASignature) {
-  EXPECT_EQ(platform.GetFileVersionInfoSizeA(kFile), resource.size() * 2 + 4);
-  EXPECT_EQ(platform.GetFileVersionInfoSizeA("d:\\START.EXE"), resource.size() * 2 + 4);
-  const std::string block = Load();
-  EXPECT_EQ(block.substr(0, resource.size()), resource);
-  EXPECT_EQ(block.substr(resource.size(), 4), "FE2X");
-  EXPECT_EQ(block.substr(resource.size() + 4), std::string(resource.size(), '\0'));
-}
-
 TEST_F(VersionQueryTest, NoFileOrNoResourceGivesNoBlock) {
   platform.AddFile("D:\\plain.exe", 1000);
   platform.AddFolder("D:\\folder.exe");
@@ -166,32 +157,6 @@ TEST_F(VersionQueryTest, AnEmptyTextAtTheVeryEndIsAnEmptyAnswer) {
   EXPECT_EQ(length, 0u);
   EXPECT_EQ(value, block.data() + block.size());
   EXPECT_STREQ(static_cast<const char*>(value), "");
-}
-
-TEST_F(VersionQueryTest, BinaryValuesAreAnsweredInPlace) {
-  std::string block = Load();
-  const void* value = nullptr;
-  std::uint32_t length = 0;
-  ASSERT_TRUE(platform.VerQueryValueA(block, "\\VarFileInfo\\Translation", value, length));
-  EXPECT_EQ(length, 4u);
-  EXPECT_EQ(std::memcmp(value, "\x19\x04\xE3\x04", 4), 0);
-  EXPECT_LT(static_cast<const char*>(value), block.data() + resource.size());
-
-  ASSERT_TRUE(platform.VerQueryValueA(block, "\\", value, length));
-  EXPECT_EQ(length, 52u);
-  std::uint32_t signature = 0;
-  std::memcpy(&signature, value, 4);
-  EXPECT_EQ(signature, 0xFEEF04BDu);
-}
-
-TEST_F(VersionQueryTest, AMissingValueIsNoAnswer) {
-  std::string block = Load();
-  const void* value = &block;
-  std::uint32_t length = 99;
-  EXPECT_FALSE(platform.VerQueryValueA(block, "\\StringFileInfo\\040904B0\\CompanyName", value,
-                                       length));
-  EXPECT_EQ(value, nullptr);
-  EXPECT_EQ(length, 0u);
 }
 
 TEST_F(VersionQueryTest, ABlockWithoutRoomForTheTextAnswersNoText) {

@@ -5,6 +5,7 @@
 #include "support/VersionBlockBuilder.h"
 #include "common/Errors.h"
 #include "platform/Win1251.h"
+#include "support/FailingPlatform.h"
 #include "support/Platform_mem.h"
 
 namespace reelstart {
@@ -196,13 +197,13 @@ TEST_F(VersionInfoTest, AFileWithoutResourceLeavesTheFieldsEmpty) {
 TEST_F(VersionInfoTest, RefreshClearsWhatTheLastLoadRead) {
   const struct {
     const char* name;
-    void (*arrange)(MemoryPlatform&);
+    void (*arrange)(MemoryPlatform&, FailingPlatform&);
   } rows[] = {
-      {"resource gone", [](MemoryPlatform& p) { p.VersionResources.clear(); }},
+      {"resource gone", [](MemoryPlatform& p, FailingPlatform&) { p.VersionResources.clear(); }},
       // Sized, but the block fails to load: it stays zero-filled.
       {"block not loaded",
-       [](MemoryPlatform& p) {
-         p.FailCall(MemoryPlatform::Call::GetFileVersionInfoA, 1, win::kErrorNotEnoughMemory);
+       [](MemoryPlatform&, FailingPlatform& f) {
+         f.FailCall(FailingPlatform::Call::GetFileVersionInfoA, 1, win::kErrorNotEnoughMemory);
        }},
   };
   for (const auto& row : rows) {
@@ -211,7 +212,8 @@ TEST_F(VersionInfoTest, RefreshClearsWhatTheLastLoadRead) {
         VersionResource(u"041904E3", StandardValues(), kRussian, kCyrillic, {MakersValues()}));
     info.SetFileName(kFile);
     ASSERT_EQ(info.Author, std::string_view(Win1251(u8"Иван Петров")));
-    row.arrange(platform);
+    FailingPlatform faults(platform);
+    row.arrange(platform, faults);
     info.Refresh();
     ExpectAllEmptyButFileNameAndLanguage(info);
     EXPECT_EQ(info.Language, "041904E3");  // Clear leaves it

@@ -1,0 +1,160 @@
+// The platform contract (support/PlatformContract.h) against Win32Platform,
+// the program's own layer over the real calls: test_contract.py builds it and
+// runs it under Wine.
+//   contract.exe DISC
+// DISC is a folder on a read-only volume holding "film.avi" (10 bytes). Each
+// case works in a folder of its own under the temporary folder. It prints
+// "ok NAME" or "FAIL NAME: what" per case, then "N cases ran, M failed", and
+// exits with 1 when a case failed.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/Platform_win.h"
+#include "support/Misuse.h"
+#include "support/PlatformContract.h"
+#include "support/Win32Constants.h"
+
+namespace {
+
+using namespace reelstart;
+
+// The values only the tests use, held to the header as Platform_win.cpp holds
+// the program's.
+static_assert(win::kMaxPath == MAX_PATH);
+static_assert(win::kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY);
+static_assert(win::kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN);
+static_assert(win::kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
+static_assert(win::kFileReadData == FILE_READ_DATA);
+static_assert(win::kFileWriteData == FILE_WRITE_DATA);
+static_assert(win::kFileAppendData == FILE_APPEND_DATA);
+static_assert(win::kDelete == DELETE);
+static_assert(win::kGenericAll == GENERIC_ALL);
+static_assert(win::kCstrLessThan == CSTR_LESS_THAN);
+static_assert(win::kCstrGreaterThan == CSTR_GREATER_THAN);
+static_assert(win::kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(win::kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(win::kErrorInvalidHandle == ERROR_INVALID_HANDLE);
+static_assert(win::kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(win::kErrorNoMoreFiles == ERROR_NO_MORE_FILES);
+static_assert(win::kErrorNotReady == ERROR_NOT_READY);
+static_assert(win::kErrorSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(win::kErrorNetNameDeleted == ERROR_NETNAME_DELETED);
+static_assert(win::kErrorInvalidParameter == ERROR_INVALID_PARAMETER);
+static_assert(win::kErrorInvalidName == ERROR_INVALID_NAME);
+static_assert(win::kErrorFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE);
+static_assert(win::kErrorMoreData == ERROR_MORE_DATA);
+static_assert(win::kErrorKeyDeleted == ERROR_KEY_DELETED);
+static_assert(win::kErrorResourceTypeNotFound == ERROR_RESOURCE_TYPE_NOT_FOUND);
+static_assert(win::kRegBinary == REG_BINARY);
+
+// What no constant expression can read: the pointer-valued ones.
+std::string PointerConstantsDiffer() {
+  std::string differ;
+  if (kInvalidHandleValue != reinterpret_cast<NativeHandle>(INVALID_HANDLE_VALUE)) {
+    differ += " INVALID_HANDLE_VALUE";
+  }
+  if (kHkeyCurrentUser != reinterpret_cast<RegistryKey>(HKEY_CURRENT_USER)) {
+    differ += " HKEY_CURRENT_USER";
+  }
+  if (kHkeyLocalMachine != reinterpret_cast<RegistryKey>(HKEY_LOCAL_MACHINE)) {
+    differ += " HKEY_LOCAL_MACHINE";
+  }
+  return differ;
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string entry = path + "\\" + name;
+      SetFileAttributesA(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(entry);
+      } else {
+        DeleteFileA(entry.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+class WindowsFixture final : public contract::Fixture {
+ public:
+  WindowsFixture(std::string root, std::string disc)
+      : root_(std::move(root)), disc_(std::move(disc)) {
+    CreateDirectoryA(root_.c_str(), nullptr);
+  }
+  ~WindowsFixture() override { RemoveTree(root_); }
+
+  std::string NewFolder() override {
+    const std::string folder = root_ + "\\" + std::to_string(++folders_);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\";
+  }
+  void MakeFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+  void MakeFile(const std::string& path, std::uint64_t size) override {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+  }
+  void GiveShortName(const std::string&, const std::string&) override {}
+  std::string ReadOnlyFolder() override { return disc_; }
+  std::string VersionedFile() override {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+  }
+
+ private:
+  std::string root_, disc_;
+  int folders_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::puts("usage: contract.exe DISC");
+    return 2;
+  }
+  std::string disc = argv[1];
+  if (disc.back() != '\\') disc += '\\';
+  Win32Platform platform;
+  SetPlatform(&platform);
+  std::string failure;
+  OnMisuse = [&](const std::string& message) { failure += "\n  misuse: " + message; };
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  WindowsFixture fixture(
+      std::string(temp) + "Reelstart contract " + std::to_string(GetCurrentProcessId()), disc);
+  int failed = 0;
+  if (const std::string differ = PointerConstantsDiffer(); !differ.empty()) {
+    std::printf("FAIL pointer constants of Platform.h:%s\n", differ.c_str());
+    ++failed;
+  }
+  for (const contract::Case& c : contract::Cases()) {
+    failure.clear();
+    contract::Context context{platform, fixture, fixture.NewFolder(),
+                              [&](const std::string& what) { failure += "\n  " + what; }};
+    c.Run(context);
+    std::printf("%s %s%s\n", failure.empty() ? "ok" : "FAIL", c.Name, failure.c_str());
+    failed += failure.empty() ? 0 : 1;
+  }
+  HKEY software;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &software) == ERROR_SUCCESS) {
+    RegDeleteKeyA(software, "Reelstart contract");
+    RegCloseKey(software);
+  }
+  std::printf("%u cases ran, %d failed\n", static_cast<unsigned>(contract::Cases().size()), failed);
+  return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,69 @@
+"""The platform contract (tests/support/PlatformContract.h) under Wine: the cases the
+host unit tests run against the in-memory stand-in, here against Win32Platform, the
+program's own layer over the real calls, built with the mingw compiler of the prefix's
+architecture (contract/contract.cpp). A case that fails here and passes on the host is
+a stand-in that believes what Windows does not do.
+
+The read-only volume is a drive of type cdrom whose Unix folder and file have no write
+bits, in a prefix whose wineserver cannot override them (as test_hostile's).
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+import winerun as w
+from reelstart import ROOT, WORK
+from test_hostile import UserPrefix
+
+CXX = w.TARGET.cxx
+WINDRES = CXX.replace("g++", "windres")
+SOURCES = ["tests/e2e/contract/contract.cpp", "tests/support/PlatformContract.cpp",
+           "tests/support/FailingPlatform.cpp", "tests/support/Misuse.cpp",
+           "src/platform/Platform_win.cpp", "src/platform/Platform.cpp"]
+HERE = WORK / __name__
+
+
+def build() -> str:
+    HERE.mkdir(parents=True, exist_ok=True)
+    res, exe = HERE / "contract.res.o", HERE / "contract.exe"
+    subprocess.run([WINDRES, "-c", "65001", str(ROOT / "tests/e2e/contract/contract.rc"),
+                    "-O", "coff", "-o", str(res)], check=True)
+    subprocess.run([CXX, "-std=c++20", "-O1", "-static", "-I", str(ROOT / "src"), "-I", str(ROOT / "tests"),
+                    "-o", str(exe), *(str(ROOT / s) for s in SOURCES), str(res),
+                    "-lshell32", "-luser32", "-ladvapi32", "-lversion"], check=True)
+    return str(exe)
+
+
+class Contract(unittest.TestCase):
+
+    def test_every_case_holds_on_wine(self):
+        for tool in (CXX, WINDRES):
+            if not shutil.which(tool):
+                self.skipTest("needs " + tool)
+        exe = build()
+        disc = HERE / "disc"
+        if disc.exists():
+            os.chmod(disc, 0o755)
+            shutil.rmtree(disc)
+        disc.mkdir()
+        (disc / "film.avi").write_bytes(b"0123456789")
+        os.chmod(disc / "film.avi", 0o444)
+        os.chmod(disc, 0o555)
+        with UserPrefix(str(HERE / "prefix")) as prefix:
+            self.assertFalse(prefix.server_overrides_permissions())
+            drive = prefix.add_drive("r", disc, "cdrom")
+            r = prefix.run(exe, [drive], timeout=120)
+        out = r.stdout if isinstance(r.stdout, str) else w.decode_ansi(r.stdout)
+        print(out, file=sys.stderr)
+        summary = re.search(r"^(\d+) cases ran, (\d+) failed", out, re.M)
+        self.assertIsNotNone(summary, out)
+        self.assertGreater(int(summary[1]), 0)
+        self.assertEqual(re.findall(r"^FAIL .*(?:\n  .*)*", out, re.M), [])
+        self.assertEqual((int(summary[2]), r.code), (0, 0))
+
+
+if __name__ == "__main__":
+    unittest.main()
