@@ -27,7 +27,7 @@ class TQVVideoFilesEnumerator {
   // it is not entered, nor one that leads to a folder already listed through
   // another link, so no folder is listed more than twice (once by its own
   // path, once through links) and a film reached through two links is
-  // listed once.
+  // listed once. A folder of dots alone without an 8.3 name is left out.
   void FindFiles(const std::string& mask);
 
   [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }

@@ -165,8 +165,13 @@ TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
   // list the folder above, again and again. Not even tried.
   platform.AddFile("D:\\...\\in dots.avi", 3);
   platform.SetShortName("D:\\...", "2E2E~1");
+  // Without an 8.3 name it has no path: "D:\\....\\" reads as "D:\\...\\", the
+  // folder beside it. Left out.
+  platform.AddFile("D:\\....\\in four dots.avi", 4);
   EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\2E2E~1\\in dots.avi"});
-  EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), "D:\\...\\*.*"), 0);
+  for (const char* mask : {"D:\\...\\*.*", "D:\\....\\*.*"}) {
+    EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), mask), 0) << mask;
+  }
 }
 
 TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
