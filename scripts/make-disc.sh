@@ -3,12 +3,11 @@
 # Run with --help for the usage; the README ("Making a film disc") says why the image
 # holds what it holds.
 set -euo pipefail
-export LC_ALL=C.UTF-8   # ${#name} counts characters, tr and globs work on bytes of ASCII
+export LC_ALL=C.UTF-8   # tr and globs work on bytes of ASCII; python3 reads names as UTF-8
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 APPID="REELSTART FILM DISC"     # the image's application id: how a rerun knows its own image
 PREPARER="REELSTART MAKE-DISC.SH"
-MAX_NAME=103                    # the longest Joliet name genisoimage writes (-joliet-long)
 declare -A SECTORS=([cd]=360000 [dvd]=2295104 [dvd-dl]=4173824)   # of 2048 bytes
 
 usage() {
@@ -31,7 +30,10 @@ full size in UDF, which Windows XP and later read.
   -- SWITCHES    Reelstart's switches for the open= line, e.g. -- /name /desc
 
 FOLDER must hold at least one film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe
-.mpg .mpv2 .mp2v .wmv, any case, at any depth). A start.exe or autorun.inf at
+.mpg .mpv2 .mp2v .wmv, any case, at any depth), and only names Windows shows and
+opens on a disc (scripts/disc_names.py lists the rules: no device names such as
+con.avi, no names differing in case alone in one folder, none ending in a dot or
+a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
@@ -66,19 +68,21 @@ done
 # -- the folder
 [ -d "$folder" ] || die "no folder '$folder'"
 folder=$(cd "$folder" && pwd -P)
+[ "$folder" != / ] || die "FOLDER is / itself: name the folder of films to put on the disc"
+# The script's work folder (start.exe, autorun.inf) must not lie in what goes on the disc.
+tmpdir=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || die "no folder '${TMPDIR:-/tmp}' for the work folder (TMPDIR)"
+case "$tmpdir/" in "$folder"/*) die "the work folder would lie inside $folder (TMPDIR=$tmpdir) and go onto the disc: set TMPDIR to a folder outside it" ;; esac
 films=$(find "$folder" -type f \( -iname '*.avi' -o -iname '*.divx' -o -iname '*.dvr-ms' \
   -o -iname '*.m1v' -o -iname '*.mp2' -o -iname '*.mpeg' -o -iname '*.mpa' -o -iname '*.mpe' \
   -o -iname '*.mpg' -o -iname '*.mpv2' -o -iname '*.mp2v' -o -iname '*.wmv' \) -printf . | wc -c)
 [ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
-# Names the disc cannot carry as they are: genisoimage cuts Joliet and UDF names after
-# 103 characters (a film would lose its extension), and Windows opens no name with
-# \ : * ? " < > | or control characters in it.
-badchars='[\:*?"<>|[:cntrl:]]'
-bad=$(find "$folder" -mindepth 1 -printf '%f\0' | while IFS= read -r -d '' name; do
-        if [ "${#name}" -gt "$MAX_NAME" ] || [[ $name =~ $badchars ]]; then
-          printf '  %s\n' "$name"; fi; done)
-[ -z "$bad" ] || die "these names are longer than $MAX_NAME characters or hold \\ : * ? \" < > | or control characters, which a Windows disc cannot show:
-$bad"
+# Names the disc cannot carry as they are (too long for genisoimage, or what Windows
+# would not show or open as that entry): the rules are scripts/disc_names.py's table.
+bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder") || die "could not check the names in $folder"
+if [ -n "$bad" ]; then
+  printf '%s\n' "$bad" | sed 's/^/make-disc.sh: /' >&2
+  exit 1
+fi
 
 # -- the output
 outdir=$(dirname "$output")
