@@ -37,7 +37,8 @@ a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
-followed.
+followed. The same FOLDER makes the same image, byte for byte: its dates are those
+of FOLDER's newest entry (or SOURCE_DATE_EPOCH, when set).
 
 REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
 64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
@@ -107,7 +108,7 @@ else
   exe=$ROOT/build/win32/Reelstart.exe
 fi
 [ -f "$exe" ] || die "no program at $exe"
-command -v genisoimage >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
+command -v genisoimage >/dev/null && command -v faketime >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
 
 for name in start.exe autorun.inf; do
   find "$folder" -mindepth 1 -maxdepth 1 -iname "$name" -printf '%f\0' |
@@ -135,14 +136,24 @@ cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# One folder, one image: every date on it is that of FOLDER's newest entry (or
+# SOURCE_DATE_EPOCH), and the entries go in name order. genisoimage takes the volume's
+# dates from the clock, so it runs on a fixed one (faketime; the files keep their own
+# dates), in UTC.
+epoch=${SOURCE_DATE_EPOCH:-$(find "$folder" -printf '%T@\n' | sort -n | tail -n 1)}
+epoch=${epoch%.*}
+[[ $epoch =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH=$epoch is not a count of seconds"
+clock=(env TZ=UTC NO_FAKE_STAT=1 faketime -f "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
+
 cp "$exe" "$work/start.exe"
 sed -e "s|^open=start\.exe\r\$|open=start.exe${switches[*]+ ${switches[*]}}\r|" \
     -e "s|^label=.*\r\$|label=$label\r|" "$ROOT/disc/autorun.inf" > "$work/autorun.inf"
+touch -d "@$epoch" "$work/start.exe" "$work/autorun.inf"
 graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 {
   printf 'start.exe=%s\nautorun.inf=%s\n' "$(graft "$work/start.exe")" "$(graft "$work/autorun.inf")"
   find "$folder" -mindepth 1 -maxdepth 1 ! -iname start.exe ! -iname autorun.inf -printf '%f\0' |
-    while IFS= read -r -d '' name; do
+    sort -z | while IFS= read -r -d '' name; do
       printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
     done
 } > "$work/paths"
@@ -151,7 +162,7 @@ graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 # 4 GiB, where the ISO 9660 and Joliet entries get a shrunk size), no Rock Ridge (Windows
 # ignores it, and Linux readers then show the names Windows shows); -D keeps folders
 # deeper than 8 levels.
-iso=(genisoimage -quiet -input-charset utf-8 -J -joliet-long -udf -allow-limited-size -D
+iso=("${clock[@]}" genisoimage -quiet -input-charset utf-8 -J -joliet-long -udf -allow-limited-size -D
      -V "$volid" -A "$APPID" -p "$PREPARER" -graft-points -path-list "$work/paths")
 
 sectors=$("${iso[@]}" -print-size) || die "genisoimage could not size the image"
@@ -166,6 +177,47 @@ tmp=$(mktemp "$outdir/.$(basename "$output").XXXXXX")
 written=$(stat -c %s "$tmp")
 [ "$written" -eq $((sectors * 2048)) ] ||
   die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
+# genisoimage fills the second half of UDF's volume set id (after the date, in hex)
+# with a value that changes from run to run: made from FOLDER, the label and the date
+# instead, in each copy of the volume descriptor, with the descriptor's CRC and checksum.
+python3 - "$tmp" "$folder|$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
+import sys, zlib
+path, seed = sys.argv[1], zlib.crc32(sys.argv[2].encode("utf-8", "surrogateescape"))
+SECTOR, ANCHOR, PRIMARY = 2048, 256, 1   # the anchor's sector; the primary descriptor's tag id
+
+def crc(data):  # CRC-ITU-T (polynomial 0x1021, start 0), as UDF's descriptor tags take it
+    value = 0
+    for byte in data:
+        value ^= byte << 8
+        for _ in range(8):
+            value = (value << 1 ^ 0x1021 if value & 0x8000 else value << 1) & 0xFFFF
+    return value
+
+def le(data, at, size):
+    return int.from_bytes(data[at:at + size], "little")
+
+with open(path, "r+b") as image:
+    image.seek(ANCHOR * SECTOR)
+    anchor = image.read(SECTOR)
+    assert le(anchor, 0, 2) == 2, "no UDF anchor"
+    patched = 0
+    for extent in (16, 24):  # the main and the reserve volume descriptor sequence
+        length, start = le(anchor, extent, 4), le(anchor, extent + 4, 4)
+        for sector in range(start, start + length // SECTOR):
+            image.seek(sector * SECTOR)
+            tag = bytearray(image.read(SECTOR))
+            if le(tag, 0, 2) != PRIMARY:
+                continue
+            end = 16 + le(tag, 10, 2)
+            assert le(tag, 8, 2) == crc(tag[16:end]), "a descriptor CRC unlike UDF's"
+            tag[73 + 8:73 + 16] = b"%08X" % seed   # the id: 8-bit characters from byte 73
+            tag[8:10] = crc(tag[16:end]).to_bytes(2, "little")
+            tag[4] = sum(tag[0:4] + tag[5:16]) & 0xFF
+            image.seek(sector * SECTOR)
+            image.write(tag)
+            patched += 1
+    assert patched == 2, f"{patched} primary volume descriptors"
+PY
 chmod "$(printf '%o' $((0666 & ~0$(umask))))" "$tmp"
 mv -f "$tmp" "$output"
 tmp=""

@@ -8,6 +8,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 from reelstart import EXE, ROOT, STATS, WORK, ReelstartTest, playlist_text
@@ -126,6 +127,13 @@ class Refusals(WorkFolder):
             r = make_disc(self.root / "films", image, "--label", label)
             self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(extract(image, "autorun.inf"), autorun("", "Second"))
+        # A second image of the same folder, a second later, elsewhere: the same bytes.
+        time.sleep(1.1)
+        again = self.root / "again.iso"
+        r = make_disc(self.root / "films", again, "--label", "Second", env={"TZ": "Asia/Tokyo"})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(again.read_bytes(), image.read_bytes())
+
 
 class BigFilm(WorkFolder):
 
