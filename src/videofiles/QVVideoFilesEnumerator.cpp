@@ -194,8 +194,9 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
   for (std::size_t i = 0; i < entries->size(); ++i) {
     const FindData& entry = (*entries)[i];
     const std::string& shortName = entry.AlternateFileName;
-    // "..." without an 8.3 name has no path of its own: Windows would read
-    // it as the folder itself or the one above.
+    // A name of dots alone without an 8.3 name has no path of its own:
+    // inside a path Windows reads it as another folder's ("...." as "...",
+    // "..." as "..", the one above).
     if (OnlyDots(entry.FileName) && shortName.empty()) continue;
     const bool byShortName =
         ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
