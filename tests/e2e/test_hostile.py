@@ -242,7 +242,7 @@ class DepthAndBreadth(HostileTest):
                 for link in "ab":
                     os.symlink(self.films / f"{level + 1:02d}", self.films / f"{level:02d}" / link)
 
-        # Under a second under Wine; the timeout stands for the old walk's 2^25 listings.
+        # About a second under Wine; the timeout stands for the old walk's 2^25 listings.
         result = self.prefix.run(str(self.install()), relay=["user32.MessageBoxA"], timeout=30,
                                  cwd=str(self.root))
 
