@@ -3,12 +3,11 @@
 # Run with --help for the usage; the README ("Making a film disc") says why the image
 # holds what it holds.
 set -euo pipefail
-export LC_ALL=C.UTF-8   # ${#name} counts characters, tr and globs work on bytes of ASCII
+export LC_ALL=C.UTF-8   # tr and globs work on bytes of ASCII; python3 reads names as UTF-8
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 APPID="REELSTART FILM DISC"     # the image's application id: how a rerun knows its own image
 PREPARER="REELSTART MAKE-DISC.SH"
-MAX_NAME=103                    # the longest Joliet name genisoimage writes (-joliet-long)
 declare -A SECTORS=([cd]=360000 [dvd]=2295104 [dvd-dl]=4173824)   # of 2048 bytes
 
 usage() {
@@ -31,11 +30,15 @@ full size in UDF, which Windows XP and later read.
   -- SWITCHES    Reelstart's switches for the open= line, e.g. -- /name /desc
 
 FOLDER must hold at least one film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe
-.mpg .mpv2 .mp2v .wmv, any case, at any depth). A start.exe or autorun.inf at
+.mpg .mpv2 .mp2v .wmv, any case, at any depth), and only names Windows shows and
+opens on a disc (scripts/disc_names.py lists the rules: no device names such as
+con.avi, no names differing in case alone in one folder, none ending in a dot or
+a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
-followed.
+followed. The same FOLDER makes the same image, byte for byte: its dates are those
+of FOLDER's newest entry (or SOURCE_DATE_EPOCH, when set).
 
 REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
 64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
@@ -66,19 +69,21 @@ done
 # -- the folder
 [ -d "$folder" ] || die "no folder '$folder'"
 folder=$(cd "$folder" && pwd -P)
+[ "$folder" != / ] || die "FOLDER is / itself: name the folder of films to put on the disc"
+# The script's work folder (start.exe, autorun.inf) must not lie in what goes on the disc.
+tmpdir=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || die "no folder '${TMPDIR:-/tmp}' for the work folder (TMPDIR)"
+case "$tmpdir/" in "$folder"/*) die "the work folder would lie inside $folder (TMPDIR=$tmpdir) and go onto the disc: set TMPDIR to a folder outside it" ;; esac
 films=$(find "$folder" -type f \( -iname '*.avi' -o -iname '*.divx' -o -iname '*.dvr-ms' \
   -o -iname '*.m1v' -o -iname '*.mp2' -o -iname '*.mpeg' -o -iname '*.mpa' -o -iname '*.mpe' \
   -o -iname '*.mpg' -o -iname '*.mpv2' -o -iname '*.mp2v' -o -iname '*.wmv' \) -printf . | wc -c)
 [ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
-# Names the disc cannot carry as they are: genisoimage cuts Joliet and UDF names after
-# 103 characters (a film would lose its extension), and Windows opens no name with
-# \ : * ? " < > | or control characters in it.
-badchars='[\:*?"<>|[:cntrl:]]'
-bad=$(find "$folder" -mindepth 1 -printf '%f\0' | while IFS= read -r -d '' name; do
-        if [ "${#name}" -gt "$MAX_NAME" ] || [[ $name =~ $badchars ]]; then
-          printf '  %s\n' "$name"; fi; done)
-[ -z "$bad" ] || die "these names are longer than $MAX_NAME characters or hold \\ : * ? \" < > | or control characters, which a Windows disc cannot show:
-$bad"
+# Names the disc cannot carry as they are (too long for genisoimage, or what Windows
+# would not show or open as that entry): the rules are scripts/disc_names.py's table.
+bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder") || die "could not check the names in $folder"
+if [ -n "$bad" ]; then
+  printf '%s\n' "$bad" | sed 's/^/make-disc.sh: /' >&2
+  exit 1
+fi
 
 # -- the output
 outdir=$(dirname "$output")
@@ -103,7 +108,7 @@ else
   exe=$ROOT/build/win32/Reelstart.exe
 fi
 [ -f "$exe" ] || die "no program at $exe"
-command -v genisoimage >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
+command -v genisoimage >/dev/null && command -v faketime >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
 
 for name in start.exe autorun.inf; do
   find "$folder" -mindepth 1 -maxdepth 1 -iname "$name" -printf '%f\0' |
@@ -131,14 +136,24 @@ cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# One folder, one image: every date on it is that of FOLDER's newest entry (or
+# SOURCE_DATE_EPOCH), and the entries go in name order. genisoimage takes the volume's
+# dates from the clock, so it runs on a fixed one (faketime; the files keep their own
+# dates), in UTC.
+epoch=${SOURCE_DATE_EPOCH:-$(find "$folder" -printf '%T@\n' | sort -n | tail -n 1)}
+epoch=${epoch%.*}
+[[ $epoch =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH=$epoch is not a count of seconds"
+clock=(env TZ=UTC NO_FAKE_STAT=1 faketime -f "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
+
 cp "$exe" "$work/start.exe"
 sed -e "s|^open=start\.exe\r\$|open=start.exe${switches[*]+ ${switches[*]}}\r|" \
     -e "s|^label=.*\r\$|label=$label\r|" "$ROOT/disc/autorun.inf" > "$work/autorun.inf"
+touch -d "@$epoch" "$work/start.exe" "$work/autorun.inf"
 graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 {
   printf 'start.exe=%s\nautorun.inf=%s\n' "$(graft "$work/start.exe")" "$(graft "$work/autorun.inf")"
   find "$folder" -mindepth 1 -maxdepth 1 ! -iname start.exe ! -iname autorun.inf -printf '%f\0' |
-    while IFS= read -r -d '' name; do
+    sort -z | while IFS= read -r -d '' name; do
       printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
     done
 } > "$work/paths"
@@ -147,7 +162,7 @@ graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 # 4 GiB, where the ISO 9660 and Joliet entries get a shrunk size), no Rock Ridge (Windows
 # ignores it, and Linux readers then show the names Windows shows); -D keeps folders
 # deeper than 8 levels.
-iso=(genisoimage -quiet -input-charset utf-8 -J -joliet-long -udf -allow-limited-size -D
+iso=("${clock[@]}" genisoimage -quiet -input-charset utf-8 -J -joliet-long -udf -allow-limited-size -D
      -V "$volid" -A "$APPID" -p "$PREPARER" -graft-points -path-list "$work/paths")
 
 sectors=$("${iso[@]}" -print-size) || die "genisoimage could not size the image"
@@ -162,6 +177,47 @@ tmp=$(mktemp "$outdir/.$(basename "$output").XXXXXX")
 written=$(stat -c %s "$tmp")
 [ "$written" -eq $((sectors * 2048)) ] ||
   die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
+# genisoimage fills the second half of UDF's volume set id (after the date, in hex)
+# with a value that changes from run to run: made from FOLDER, the label and the date
+# instead, in each copy of the volume descriptor, with the descriptor's CRC and checksum.
+python3 - "$tmp" "$folder|$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
+import sys, zlib
+path, seed = sys.argv[1], zlib.crc32(sys.argv[2].encode("utf-8", "surrogateescape"))
+SECTOR, ANCHOR, PRIMARY = 2048, 256, 1   # the anchor's sector; the primary descriptor's tag id
+
+def crc(data):  # CRC-ITU-T (polynomial 0x1021, start 0), as UDF's descriptor tags take it
+    value = 0
+    for byte in data:
+        value ^= byte << 8
+        for _ in range(8):
+            value = (value << 1 ^ 0x1021 if value & 0x8000 else value << 1) & 0xFFFF
+    return value
+
+def le(data, at, size):
+    return int.from_bytes(data[at:at + size], "little")
+
+with open(path, "r+b") as image:
+    image.seek(ANCHOR * SECTOR)
+    anchor = image.read(SECTOR)
+    assert le(anchor, 0, 2) == 2, "no UDF anchor"
+    patched = 0
+    for extent in (16, 24):  # the main and the reserve volume descriptor sequence
+        length, start = le(anchor, extent, 4), le(anchor, extent + 4, 4)
+        for sector in range(start, start + length // SECTOR):
+            image.seek(sector * SECTOR)
+            tag = bytearray(image.read(SECTOR))
+            if le(tag, 0, 2) != PRIMARY:
+                continue
+            end = 16 + le(tag, 10, 2)
+            assert le(tag, 8, 2) == crc(tag[16:end]), "a descriptor CRC unlike UDF's"
+            tag[73 + 8:73 + 16] = b"%08X" % seed   # the id: 8-bit characters from byte 73
+            tag[8:10] = crc(tag[16:end]).to_bytes(2, "little")
+            tag[4] = sum(tag[0:4] + tag[5:16]) & 0xFF
+            image.seek(sector * SECTOR)
+            image.write(tag)
+            patched += 1
+    assert patched == 2, f"{patched} primary volume descriptors"
+PY
 chmod "$(printf '%o' $((0666 & ~0$(umask))))" "$tmp"
 mv -f "$tmp" "$output"
 tmp=""

@@ -11,7 +11,7 @@ pkgs=(cmake ninja-build g++ libgtest-dev
       g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64  # the 64-bit test twin
       clang libclang-rt-dev  # libFuzzer and the sanitizers, for scripts/fuzz.sh
       wine wine64 wine32:i386 locales xvfb xdotool imagemagick python3
-      genisoimage  # scripts/make-disc.sh: Joliet + UDF disc images
+      genisoimage faketime  # scripts/make-disc.sh: Joliet + UDF disc images, with fixed dates
       fuseiso p7zip-full)  # the disc tests: mount an image without root, list its UDF
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 

@@ -3,7 +3,8 @@
 --check, fails unless it is a 32-bit (PE32, i386) GUI program whose OS and
 subsystem versions Windows XP (5.1) accepts, or when it needs a DLL that is not
 part of Windows itself or a function that is not on the list of imports known to
-exist on Windows XP (tools/xp_imports.txt).
+exist on Windows XP (tools/xp_imports.txt), or when its header holds a link time
+(the build fixes the time stamp to 0, so that one commit builds the same bytes).
 
 A new import is added to that list only after checking that Windows XP
 exports it; that keeps the program running from a disc on any Windows from
@@ -20,6 +21,7 @@ XP = (5, 1)
 IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+BUILD_TIME_STAMP = 0  # what -Wl,--no-insert-timestamp (CMakeLists.txt) leaves in the header
 SYSTEM_DLLS = {"KERNEL32.dll", "USER32.dll", "ADVAPI32.dll", "SHELL32.dll", "VERSION.dll", "msvcrt.dll"}
 
 
@@ -42,28 +44,31 @@ def imports(exe):
 
 
 def header(exe):
-    """Machine, optional header magic, OS version, subsystem version and subsystem
-    of a PE image (None when it is not one)."""
+    """Machine, optional header magic, OS version, subsystem version, subsystem and
+    the file header's time stamp of a PE image (None when it is not one)."""
     data = exe.read_bytes()[:4096]
     if data[:2] != b"MZ" or len(data) < 0x40:
         return None
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     if data[pe:pe + 4] != b"PE\0\0" or len(data) < pe + 24 + 70:
         return None
-    machine = struct.unpack_from("<H", data, pe + 4)[0]
+    machine, _, time_stamp = struct.unpack_from("<HHI", data, pe + 4)
     opt = pe + 24
     magic = struct.unpack_from("<H", data, opt)[0]
     os_version = struct.unpack_from("<HH", data, opt + 40)
     subsystem_version = struct.unpack_from("<HH", data, opt + 48)
     subsystem = struct.unpack_from("<H", data, opt + 68)[0]
-    return machine, magic, os_version, subsystem_version, subsystem
+    return machine, magic, os_version, subsystem_version, subsystem, time_stamp
 
 
 def header_problems(head):
     if head is None:
         return ["not a PE image"]
-    machine, magic, os_version, subsystem_version, subsystem = head
+    machine, magic, os_version, subsystem_version, subsystem, time_stamp = head
     problems = []
+    if time_stamp != BUILD_TIME_STAMP:
+        problems.append(f"time stamp 0x{time_stamp:08x}, not 0x{BUILD_TIME_STAMP:08x}: linked "
+                        "with its link time, so no second build matches it")
     if machine != IMAGE_FILE_MACHINE_I386:
         problems.append(f"machine 0x{machine:04x}, not i386")
     if magic != PE32_MAGIC:
@@ -86,9 +91,10 @@ def main():
     print(f"{args.exe.name}: {size} bytes ({size / 1024:.1f} KiB)")
     head = header(args.exe)
     if head:
-        machine, magic, os_version, subsystem_version, subsystem = head
+        machine, magic, os_version, subsystem_version, subsystem, time_stamp = head
         print(f"  machine 0x{machine:04x}, magic 0x{magic:x}, OS {os_version[0]}.{os_version[1]}, "
-              f"subsystem {subsystem} {subsystem_version[0]}.{subsystem_version[1]}")
+              f"subsystem {subsystem} {subsystem_version[0]}.{subsystem_version[1]}, "
+              f"time stamp 0x{time_stamp:08x}")
     for dll, names in sorted(table.items()):
         print(f"  {dll}: {len(names)} functions: {' '.join(sorted(names))}")
     if not args.check:

@@ -69,17 +69,39 @@ void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
   files_.push_back({std::move(path), size});
 }
 
-// A folder on the way down from the walk's start: its identity is read only
-// when a folder link below has to be compared with it.
-struct TQVVideoFilesEnumerator::Ancestor {
-  std::string Dir;
+// A folder whose identity is read only when it has to be compared with
+// another's, and then once.
+struct TQVVideoFilesEnumerator::Folder {
+  explicit Folder(std::string dir, std::string shortDir = {})
+      : Dir(std::move(dir)), ShortDir(std::move(shortDir)) {}
+
+  std::string Dir;       // ending in '\'
+  std::string ShortDir;  // by its 8.3 name, when the listed one may open nothing
   bool Known = false;
   std::optional<FileIdentity> Identity;
+
+  const std::optional<FileIdentity>& Id() {
+    if (!Known) {
+      Identity = EntryIdentity(Dir);
+      if (!Identity && !ShortDir.empty()) Identity = EntryIdentity(ShortDir);
+      Known = true;
+    }
+    return Identity;
+  }
+  // Whether it is the folder of `identity`; a folder that cannot tell is
+  // none.
+  bool Is(const FileIdentity& identity) { return Id() == identity; }
+};
+
+struct TQVVideoFilesEnumerator::WalkState {
+  std::vector<Folder> Ancestors;     // the folders being walked, from the start down
+  std::vector<Folder> ThroughLinks;  // every folder listed through a link so far
+  std::size_t LinksEntered = 0;
 };
 
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
-  std::vector<Ancestor> ancestors;
-  Walk(mask, ancestors);
+  WalkState state;
+  Walk(mask, state, false);
 }
 
 namespace {
@@ -163,30 +185,34 @@ std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>
   return ambiguous;
 }
 
-bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<Ancestor>& ancestors) {
+bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bool throughLink) {
   const std::optional<std::vector<FindData>> entries = ReadListing(mask);
   if (!entries) return false;
   const std::string dir = ExtractFilePath(mask, leadBytes_);
-  ancestors.push_back({dir, false, std::nullopt});
+  state.Ancestors.emplace_back(dir);
   const std::vector<bool> ambiguous = Ambiguous(*entries);
   for (std::size_t i = 0; i < entries->size(); ++i) {
     const FindData& entry = (*entries)[i];
     const std::string& shortName = entry.AlternateFileName;
+    // A name of dots alone without an 8.3 name has no path of its own:
+    // inside a path Windows reads it as another folder's ("...." as "...",
+    // "..." as "..", the one above).
+    if (OnlyDots(entry.FileName) && shortName.empty()) continue;
     const bool byShortName =
         ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
     std::string path = dir + (byShortName ? shortName : entry.FileName);
     if (IsSubDirectory(entry)) {
-      // A link or junction back to a folder being walked above: entering it
-      // would list the same files again and again, down to the path limit.
-      // Only links can lead back, and only they cost the question.
-      if ((entry.FileAttributes & win::kFileAttributeReparsePoint) != 0 &&
-          IsAncestor(path + "\\", ancestors)) {
-        continue;
-      }
       // The 8.3 name also reaches a folder whose listed name opens nothing,
       // or whose path is too long to list with "\*.*" added.
-      if (!Walk(path + "\\*.*", ancestors) && !byShortName && !shortName.empty()) {
-        Walk(dir + shortName + "\\*.*", ancestors);
+      const std::string shortPath = byShortName || shortName.empty() ? "" : dir + shortName;
+      const bool link = (entry.FileAttributes & win::kFileAttributeReparsePoint) != 0;
+      if ((link || throughLink) &&
+          !Admit(Folder(path + "\\", shortPath.empty() ? "" : shortPath + "\\"), link, throughLink,
+                 state)) {
+        continue;
+      }
+      if (!Walk(path + "\\*.*", state, throughLink || link) && !shortPath.empty()) {
+        Walk(shortPath + "\\*.*", state, throughLink || link);
       }
     } else if (IsVideoFile(entry, leadBytes_)) {
       std::int64_t size = GetFileSize64(path);
@@ -200,22 +226,44 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, std::vector<Ancestor
       AddFile(std::move(path), size);
     }
   }
-  ancestors.pop_back();
+  state.Ancestors.pop_back();
   return true;
 }
 
-bool TQVVideoFilesEnumerator::IsAncestor(const std::string& path,
-                                         std::vector<Ancestor>& ancestors) {
-  const std::optional<FileIdentity> identity = EntryIdentity(path);
-  if (!identity) return false;
-  for (TQVVideoFilesEnumerator::Ancestor& ancestor : ancestors) {
-    if (!ancestor.Known) {
-      ancestor.Identity = EntryIdentity(ancestor.Dir);
-      ancestor.Known = true;
+// Links can make a tree of any size out of a few folders: two links on each
+// level to the next one list the last level 2^n times. So every folder
+// listed through links is recorded, and none is listed through links twice.
+// Only links, and folders below one, cost the question "which folder is
+// this": a tree without links is walked as it was.
+bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
+                                    WalkState& state) {
+  const auto listedThroughLinks = [&](const FileIdentity& identity) {
+    return std::any_of(state.ThroughLinks.begin(), state.ThroughLinks.end(),
+                       [&](Folder& other) { return other.Is(identity); });
+  };
+  if (link) {
+    const std::optional<FileIdentity> identity = folder.Id();
+    if (!identity) {
+      // A volume that cannot tell folders apart: such a link is entered
+      // from a folder reached by its own path, never from below another.
+      if (throughLink) return false;
+    } else if (std::any_of(state.Ancestors.begin(), state.Ancestors.end(),
+                           [&](Folder& ancestor) { return ancestor.Is(*identity); }) ||
+               listedThroughLinks(*identity)) {
+      // Back to a folder being walked above (again and again, down to the
+      // path limit), or to one listed through another link already.
+      return false;
     }
-    if (ancestor.Identity == identity) return true;
+    ++state.LinksEntered;
+  } else if (state.LinksEntered > 1) {
+    // Reached through a link, it may be a folder another link listed
+    // already. While one link alone was entered it cannot be: nothing else
+    // was listed through links.
+    const std::optional<FileIdentity> identity = folder.Id();
+    if (identity && listedThroughLinks(*identity)) return false;
   }
-  return false;
+  state.ThroughLinks.push_back(std::move(folder));
+  return true;
 }
 
 void TQVVideoFilesEnumerator::Sort() { SortVideoFiles(files_, SortMode, leadBytes_); }

@@ -22,8 +22,12 @@ class TQVVideoFilesEnumerator {
 
   // Adds every video file under the folder of `mask` (a folder followed by
   // "*.*"), at any depth, depth-first in listing order. Folders that cannot
-  // be listed add nothing; files that cannot be opened get size 0. A folder
-  // link that leads back to a folder being walked above it is not entered.
+  // be listed add nothing; files that cannot be opened get size 0. Folder
+  // links bound the walk: one that leads back to a folder being walked above
+  // it is not entered, nor one that leads to a folder already listed through
+  // another link, so no folder is listed more than twice (once by its own
+  // path, once through links) and a film reached through two links is
+  // listed once. A folder of dots alone without an 8.3 name is left out.
   void FindFiles(const std::string& mask);
 
   [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }
@@ -48,16 +52,19 @@ class TQVVideoFilesEnumerator {
   static std::int64_t GetFileSize64(const std::string& path);
 
  private:
-  struct Ancestor;
+  struct Folder;
+  struct WalkState;
 
-  // Lists one folder and, depth first, those below it. Answers false when
-  // the folder cannot be listed.
-  bool Walk(const std::string& mask, std::vector<Ancestor>& ancestors);
+  // Lists one folder and, depth first, those below it; `throughLink`: the
+  // way down to it passed a folder link. Answers false when the folder
+  // cannot be listed.
+  bool Walk(const std::string& mask, WalkState& state, bool throughLink);
   // For each entry of a listing: whether its name reads, to a path, as a
   // neighbour's does.
   static std::vector<bool> Ambiguous(const std::vector<FindData>& entries);
-  // Whether the folder at `path` (ending in '\') is one of `ancestors`.
-  static bool IsAncestor(const std::string& path, std::vector<Ancestor>& ancestors);
+  // Whether a folder that is a link (`link`), or is reached through one, is
+  // to be walked; when it is, it is recorded as listed through links.
+  static bool Admit(Folder folder, bool link, bool throughLink, WalkState& state);
 
   TLeadBytes leadBytes_;
   TVideoFileList files_;

@@ -7,19 +7,25 @@ import pathlib
 import re
 import shutil
 import subprocess
+import sys
+import time
 import unittest
 
 import winerun as w
 from reelstart import EXE, ROOT, STATS, WORK, ReelstartTest, playlist_text
+
+sys.path.insert(0, str(ROOT / "scripts"))
+import disc_names  # noqa: E402  (the names' rules make-disc.sh refuses a folder by)
 
 SCRIPT = ROOT / "scripts" / "make-disc.sh"
 GIB = 1 << 30
 GENERIC_READ, OPEN_EXISTING = 0x80000000, 3
 
 
-def make_disc(folder, output, *args) -> subprocess.CompletedProcess:
-    """Run make-disc.sh, with the exe Wine runs here as the disc's start.exe."""
-    env = dict(os.environ, REELSTART_DISC_EXE=str(EXE))
+def make_disc(folder, output, *args, env=None) -> subprocess.CompletedProcess:
+    """Run make-disc.sh, with the exe Wine runs here as the disc's start.exe; `env`:
+    more of its environment."""
+    env = dict(os.environ, REELSTART_DISC_EXE=str(EXE), **(env or {}))
     return subprocess.run(["bash", str(SCRIPT), str(folder), str(output), *map(str, args)],
                           capture_output=True, text=True, env=env, timeout=w.scaled(120))
 
@@ -78,19 +84,39 @@ class Refusals(WorkFolder):
         other = self.root / "out" / "other.iso"
         other.parent.mkdir()
         other.write_bytes(b"not an image")
-        cases = [  # (folder, output, options, message)
+        (self.root / "films" / "work").mkdir()
+        # One folder for each of disc_names.RULES, named after it: a film, and one name
+        # that breaks the rule.
+        bad = {"long name": "x" * 100 + ".avi", "forbidden character": "What?.avi",
+               "device name": "Sub/com1.Wmv", "trailing dot or space": "Extra./b.avi",
+               "case twin": "Film.avi", "path too long": "x" * 100 + "/" + "y" * 100 + "/" + "z" * 60 + ".avi"}
+        for rule, name in bad.items():
+            self.file(f"{rule}/a.avi")
+            self.file(f"{rule}/{name}")
+        self.file("case twin/film.AVI")
+        cases = [  # (folder, output, options, message[, environment])
             ("missing", "out/a.iso", [], r"no folder"),
             ("no films", "out/a.iso", [], r"holds no film"),
             ("films", "out/other.iso", [], r"other\.iso exists and is not an image made by make-disc\.sh"),
             ("too big", "out/a.iso", ["--size", "cd"], r"needs \d+ sectors .* more than a cd holds \(360000\)"),
             ("films", "films/a.iso", [], r"would hold itself"),
+            ("/", "out/a.iso", [], r"FOLDER is / itself"),
+            ("films", "out/a.iso", [], r"work folder would lie inside .*films",
+             {"TMPDIR": str(self.root / "films" / "work")}),
+            ("long name", "out/a.iso", [], r"'x{100}\.avi': longer than 103 characters"),
+            ("forbidden character", "out/a.iso", [], r"'What\?\.avi': holds"),
+            ("device name", "out/a.iso", [], r"'Sub/com1\.Wmv': a device name"),
+            ("trailing dot or space", "out/a.iso", [], r"'Extra\.': ends in a dot or a space"),
+            ("case twin", "out/a.iso", [], r"'Film\.avi': differs from another name of its folder in case alone"),
+            ("path too long", "out/a.iso", [], r"'x{100}/y{100}/z{60}\.avi': its path on the disc, D:\\ included"),
         ]
-        for folder, output, options, message in cases:
+        self.assertLessEqual(set(disc_names.RULES), {case[0] for case in cases})  # a row for each rule
+        for folder, output, options, message, *env in cases:
             with self.subTest(folder=folder, output=output):
                 before = {p: p.read_bytes() for p in self.root.rglob("*") if p.is_file() and p.stat().st_size < 100}
                 listing = sorted(self.root.rglob("*"))
-                r = make_disc(self.root / folder, self.root / output, *options)
-                self.assertNotEqual(r.returncode, 0)
+                r = make_disc(self.root / folder, self.root / output, *options, env=env[0] if env else None)
+                self.assertEqual(r.returncode, 1, r.stderr)
                 self.assertRegex(r.stderr, "^make-disc.sh: .*" + message)
                 self.assertEqual(sorted(self.root.rglob("*")), listing)  # no image, no temporary
                 self.assertEqual({p: p.read_bytes() for p in before}, before)
@@ -102,6 +128,12 @@ class Refusals(WorkFolder):
             r = make_disc(self.root / "films", image, "--label", label)
             self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(extract(image, "autorun.inf"), autorun("", "Second"))
+        # A second image of the same folder, a second later, elsewhere: the same bytes.
+        time.sleep(1.1)
+        again = self.root / "again.iso"
+        r = make_disc(self.root / "films", again, "--label", "Second", env={"TZ": "Asia/Tokyo"})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(again.read_bytes(), image.read_bytes())
 
 
 class BigFilm(WorkFolder):

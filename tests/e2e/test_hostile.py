@@ -13,7 +13,8 @@ hold/hold.cpp, built here with the mingw compiler, is another Windows program th
 holds a file open while Reelstart runs.
 
 Links (a loop to an ancestor, two links to one folder, a dangling link) and names
-the code page cannot show, reached by their 8.3 names, are tested in test_scan.
+the code page cannot show, reached by their 8.3 names, are tested in test_scan; here
+a tree whose links multiply the walk.
 """
 import contextlib
 import os
@@ -226,6 +227,38 @@ class DepthAndBreadth(HostileTest):
 
         self.assertEqual((result.code, result.calls), (0, []))
         self.assertEqual(self.playlist(), self.expected_playlist(films))
+
+    def test_two_links_on_each_level(self):
+        # Levels 01 to 25 side by side, each with a film and two folder links, a and
+        # b, to the next level: walked link by link, level n would be listed 2^n - 1
+        # times. Level 01 is reached by its own path alone: its film is listed once.
+        # Every other film twice: by its level's own path, and once through links
+        # (from whichever level the listing gives first, through a or b: the second
+        # link to a folder already listed through links is not entered).
+        levels = 25
+        for level in range(1, levels + 1):
+            self.film(f"{level:02d}/f{level:02d}.avi", level)
+            if level < levels:
+                for link in "ab":
+                    os.symlink(self.films / f"{level + 1:02d}", self.films / f"{level:02d}" / link)
+
+        # About a second under Wine; the timeout stands for the old walk's 2^25 listings.
+        result = self.prefix.run(str(self.install()), relay=["user32.MessageBoxA"], timeout=30,
+                                 cwd=str(self.root))
+
+        self.assertEqual((result.code, result.calls), (0, []))
+        root = re.escape(self.win(self.films))
+        found = {}
+        for ref in self.refs():
+            m = re.fullmatch(root + r"\\(\d\d)((?:\\[ab])*)\\f(\d\d)\.avi", ref)
+            self.assertIsNotNone(m, ref)
+            start, links, level = int(m[1]), len(m[2]) // 2, int(m[3])
+            self.assertEqual(start + links, level, ref)
+            found.setdefault(level, []).append(links)
+        # For each level: (listed by its own path, listed through links).
+        self.assertEqual({level: (links.count(0), len(links) - links.count(0))
+                          for level, links in found.items()},
+                         {level: (1, int(level > 1)) for level in range(1, levels + 1)})
 
 
 class Names(HostileTest):

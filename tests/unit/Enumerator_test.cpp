@@ -167,8 +167,13 @@ TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
   // list the folder above, again and again. Not even tried.
   platform.AddFile("D:\\...\\in dots.avi", 3);
   platform.SetShortName("D:\\...", "2E2E~1");
+  // Without an 8.3 name it has no path: "D:\\....\\" reads as "D:\\...\\", the
+  // folder beside it. Left out.
+  platform.AddFile("D:\\....\\in four dots.avi", 4);
   EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\2E2E~1\\in dots.avi"});
-  EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), "D:\\...\\*.*"), 0);
+  for (const char* mask : {"D:\\...\\*.*", "D:\\....\\*.*"}) {
+    EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), mask), 0) << mask;
+  }
 }
 
 TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
@@ -183,13 +188,45 @@ TEST(FindFilesTest, WalksAVolumeThatCannotTellFoldersApart) {
                                                "D:\\Link\\b.avi"}));
 }
 
-TEST(FindFilesTest, ListsAFolderReachedTwiceTwice) {
-  MemoryPlatform platform;
-  platform.AddFile("D:\\Films\\a.avi", 1);
-  platform.AddFolderLink("D:\\Link1", "D:\\Films");
-  platform.AddFolderLink("D:\\Link2", "D:\\Films");
-  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\Films\\a.avi", "D:\\Link1\\a.avi",
-                                               "D:\\Link2\\a.avi"}));
+TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
+  // The walk starts at D:\Disc; D:\Out lies outside it, reached through links only.
+  const struct {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> links;  // in listing order
+    std::vector<std::string> expected;
+  } rows[] = {
+      {"two links to one folder",
+       {{"D:\\Disc\\Link1", "D:\\Disc\\Films"}, {"D:\\Disc\\Link2", "D:\\Disc\\Films"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Link1\\a.avi",
+        "D:\\Disc\\Link1\\Drama\\b.avi"}},
+      // A link to a folder that one listed through an earlier link holds ...
+      {"a link into a folder listed through a link",
+       {{"D:\\Disc\\Link1", "D:\\Disc\\Films"}, {"D:\\Disc\\Drama", "D:\\Disc\\Films\\Drama"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Link1\\a.avi",
+        "D:\\Disc\\Link1\\Drama\\b.avi"}},
+      // ... and one to a folder that holds one listed through an earlier link.
+      {"a link around a folder listed through a link",
+       {{"D:\\Disc\\Drama", "D:\\Disc\\Films\\Drama"}, {"D:\\Disc\\Link1", "D:\\Disc\\Films"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Drama\\b.avi",
+        "D:\\Disc\\Link1\\a.avi"}},
+      // Two links on each level to the next: 2^n listings of the last level
+      // but for the bound; each film of D:\Out once.
+      {"two links on each level",
+       {{"D:\\Disc\\Films\\a", "D:\\Out\\L1"}, {"D:\\Disc\\Films\\b", "D:\\Out\\L1"},
+        {"D:\\Out\\L1\\a", "D:\\Out\\L2"}, {"D:\\Out\\L1\\b", "D:\\Out\\L2"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\a\\c.avi",
+        "D:\\Disc\\Films\\a\\a\\d.avi"}},
+  };
+  for (const auto& row : rows) {
+    MemoryPlatform platform;
+    platform.AddFile("D:\\Disc\\Films\\a.avi", 1);
+    platform.AddFile("D:\\Disc\\Films\\Drama\\b.avi", 2);
+    platform.AddFile("D:\\Out\\L1\\c.avi", 3);
+    platform.AddFile("D:\\Out\\L2\\d.avi", 4);
+    for (const auto& [link, target] : row.links) platform.AddFolderLink(link, target);
+    EXPECT_EQ(Walk("D:\\Disc\\*.*"), row.expected) << row.name;
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+  }
 }
 
 TEST(FindFilesTest, UsesTheShortNameOfAnUnrepresentableName) {
