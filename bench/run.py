@@ -4,7 +4,8 @@
     python3 bench/run.py [--runs 7] [--exe build/win32/Reelstart.exe]
 
 The exe, the floor's compiler and Wine are tools/winearch.py's choice: the shipped 32-bit
-build where the machine runs 32-bit code, else the 64-bit test twin (the report says so).
+build where the machine runs 32-bit code, else the 64-bit test twin (scripts/bench.sh
+asks for it there; the report says which ran).
 
 What it does, all in one Wine prefix:
 1. Makes the tree (bench/tree.py) under build/bench/tree, or reuses it when its
@@ -178,6 +179,9 @@ def main() -> int:
     ap.add_argument("--videos", type=int, default=20_000)
     ap.add_argument("--seed", type=int, default=1)
     args = ap.parse_args()
+    if w.TARGET.how == "vm":
+        sys.exit("this kernel runs no 32-bit code, and timings in an emulated machine would mean "
+                 "nothing: run scripts/bench.sh, or REELSTART_WINE_ARCH=win64 for the test twin")
 
     work = args.work.resolve()
     root = work / "tree"

@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# The program's main job on a sample folder of films: builds Reelstart.exe (and
-# on a machine that cannot run 32-bit code its 64-bit test twin, which it then runs),
+# The program's main job on a sample folder of films: builds Reelstart.exe (on a
+# machine that cannot run 32-bit code it runs it in an emulated machine that can),
 # makes a small folder tree of "films", runs the exe at its root under Wine
 # with TMP pointing at a folder of its own, and prints the playlist it wrote.
 # Any switches given are passed on, e.g.: bash scripts/demo.sh /name
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh --exe >/dev/null
+# Inside the emulated machine the host has built it already.
+[ -n "${REELSTART_VM:-}" ] || bash scripts/build.sh --exe >/dev/null
 eval "$(python3 tools/winearch.py --shell)"   # which exe and which Wine this machine runs
-if [ "$WINE_ARCH" = win64 ]; then
+demo=build/demo
+if [ "$WINE_HOW" = vm ]; then
+  echo "Note: $WINE_WHY."
+  echo "The demo runs the shipped 32-bit exe under wine32 in an emulated x86-64 machine"
+  echo "(tools/vmrun.py): a few minutes, most of them spent making a Wine prefix there."
+  echo
+  mkdir -p "$demo"
+  exec python3 tools/vmrun.py run --share "$demo" -- bash scripts/demo.sh "$@"
+elif [ "$WINE_HOW" = twin ]; then
   echo "Note: $WINE_WHY."
   echo "This demo shows the 64-bit test build of the same sources (build/win64); the"
   echo "program shipped is the 32-bit build/win32/Reelstart.exe."
   echo
 fi
 
-demo=build/demo
 rm -rf "$demo/films" "$demo/tmp"
 mkdir -p "$demo/films/Extra" "$demo/films/Сериал/Сезон 1" "$demo/films/.hidden" "$demo/tmp"
 cp "$WINE_EXE" "$demo/films/start.exe"
@@ -26,7 +34,9 @@ truncate -s 340M "$demo/films/Сериал/Сезон 1/Серия 2.MPG"
 truncate -s 5M "$demo/films/.hidden/Trailer.mpeg"
 echo "not a film" > "$demo/films/readme.txt"
 
+# In the emulated machine the prefix goes on its own disk, which is quicker than the share.
 export WINEPREFIX="$PWD/$demo/wineprefix-$WINE_ARCH" WINEDEBUG=-all
+[ -z "${REELSTART_VM:-}" ] || WINEPREFIX=/tmp/reelstart-demo-prefix
 export LC_ALL=ru_RU.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
 unset DISPLAY
 [ -d "$WINEPREFIX" ] || { echo "Making a Wine prefix (once)..."; "$WINE" wineboot -i >/dev/null 2>&1; }

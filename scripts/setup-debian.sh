@@ -12,7 +12,10 @@ pkgs=(cmake ninja-build g++ libgtest-dev
       clang libclang-rt-dev  # libFuzzer and the sanitizers, for scripts/fuzz.sh
       wine wine64 wine32:i386 locales xvfb xdotool imagemagick python3
       genisoimage faketime  # scripts/make-disc.sh: Joliet + UDF disc images, with fixed dates
-      fuseiso p7zip-full)  # the disc tests: mount an image without root, list its UDF
+      fuseiso p7zip-full  # the disc tests: mount an image without root, list its UDF
+      # tools/vmrun.py: an emulated machine whose kernel runs 32-bit code, for a kernel
+      # that does not (and the runner's own tests, on every machine)
+      qemu-system-x86 linux-image-amd64 busybox-static e2fsprogs)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
 if [ "${#need[@]}" -gt 0 ]; then
