@@ -42,7 +42,7 @@ class Contract(unittest.TestCase):
     def test_every_case_holds_on_wine(self):
         for tool in (CXX, WINDRES):
             if not shutil.which(tool):
-                self.skipTest("needs " + tool)
+                w.missing(f"needs {tool}: bash scripts/setup-debian.sh")
         exe = build()
         disc = HERE / "disc"
         if disc.exists():

@@ -107,8 +107,8 @@ class CommandLine(unittest.TestCase):
 
     def test_timeout_kills_the_program(self):
         t = time.monotonic()
-        self.assertRaises(TimeoutError, probe, [], "sleep=20000", timeout=1)
-        self.assertLess(time.monotonic() - t, 5)
+        self.assertRaises(TimeoutError, probe, [], f"sleep={w.scaled(20000):.0f}", timeout=1)
+        self.assertLess(time.monotonic() - t, w.scaled(5))
         self.assertEqual(probe([], "exit=4")[0].code, 4)
 
 
@@ -142,7 +142,7 @@ class Relay(unittest.TestCase):
         self.assertEqual(call.args[1:], [MSG, "Ошибка", 0x10])
         self.assertEqual(call.retval, 0xFFFFFFFF)  # no display: fails at once
         self.assertEqual(out["msgbox"], [str(0xFFFFFFFF)])
-        self.assertLess(r.seconds, 5)
+        self.assertLess(r.seconds, w.scaled(5))
 
     def test_long_text_is_cut_by_wine(self):
         text = "".join(f"Ж{i:03d}" for i in range(100))
@@ -214,7 +214,7 @@ class Shell(unittest.TestCase):
         self.assertEqual(out["shell"], ["31"])  # SE_ERR_NOASSOC
         self.assertEqual(r.called("ShellExecuteA")[0].args[1:4], ["open", path, 0])
         self.assertEqual(r.leftovers, [])
-        self.assertLess(r.seconds, 5)
+        self.assertLess(r.seconds, w.scaled(5))
 
     def test_association_to_windows_program(self):
         WP.register_open_command(".asz", f'"{w.win_path(PROBE)}" "%1"')
