@@ -26,7 +26,7 @@ What Wine 8 (Debian 12) does, and this module relies on:
 """
 from __future__ import annotations
 
-import fcntl, hashlib, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time, unittest, weakref
+import contextlib, fcntl, hashlib, os, pathlib, re, shutil, signal, subprocess, sys, tempfile, time, unittest, weakref
 from dataclasses import dataclass, field
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
@@ -250,7 +250,8 @@ class WinePrefix:
 
     It is a copy of a template made once per machine by `wineboot -i` (~6 s) and cached in
     $WINERUN_CACHE or ~/.cache/winerun.  Every file is copied, none linked: Wine may write
-    any of them, and as root no read-only bit would keep it from writing the template's.
+    any of them, and as root no read-only bit would keep it from writing the template's
+    (a copy by reference, where the file system makes one, is still a copy).
     template=False runs wineboot instead.  Headless (no DISPLAY),
     LC_ALL=ru_RU.UTF-8 (ANSI code page 1251), WINEDEBUG=-all, no Mono/Gecko prompts, no
     winemenubuilder; the shell folders (Desktop, Documents...) are folders, not links to $HOME.
@@ -264,8 +265,12 @@ class WinePrefix:
             self._wineserver("-k")
             shutil.rmtree(self.path)
         if template:
-            shutil.copytree(_template(self.env()), self.path, symlinks=True,
-                            ignore=shutil.ignore_patterns("wineserver"))  # Debian's socket folder name
+            # Where the file system can, by reference (XFS in tools/vmrun.py's machine):
+            # still a copy, which Wine may write without touching the template.
+            os.makedirs(os.path.dirname(self.path), exist_ok=True)
+            subprocess.run(["cp", "-a", "--reflink=auto", _template(self.env()), self.path], check=True)
+            with contextlib.suppress(FileNotFoundError):
+                os.remove(os.path.join(self.path, "wineserver"))  # Debian's socket folder name
         else:
             _boot(self.path, self.env())
         self.scratch = os.path.join(self.path, "winerun")  # the harness's own files
