@@ -9,7 +9,8 @@ CONFIG_IA32_EMULATION=y), and there wine32 runs the shipped 32-bit Reelstart.exe
 
 The guest sees the host's whole file tree read-only (virtio-9p of /) under an overlay
 whose writable layer is a fresh XFS disk (sparse, thrown away at the end: tmpfs would
-keep no user.* xattrs, where Wine stores DOS attributes), with its own /tmp there.
+keep no user.* xattrs, where Wine stores DOS attributes).  /tmp too is the host's under
+that overlay, not a fresh one: a checkout under the host's /tmp must be seen where it is.
 XFS because it copies a file by reference (cp --reflink): a Wine prefix of 600 MB
 is copied from its template in a moment, where writing it out takes many seconds.
 Only the folders given with --share are mounted writable, at their own paths, so a run
@@ -61,14 +62,13 @@ mkdir -p /job /host /rw /root
 mount -t 9p -o $p9 job /job || fail "no job share"
 mount -t 9p -o $p9,ro,cache=loose host /host || fail "no host share"
 mount -t xfs /dev/vda /rw || fail "no scratch disk"
-mkdir -p /rw/upper /rw/work /rw/tmp
+mkdir -p /rw/upper /rw/work
 mount -t overlay overlay -o lowerdir=/host,upperdir=/rw/upper,workdir=/rw/work /root || fail overlay
 mount -t proc proc /root/proc; mount -t sysfs sys /root/sys; mount -t devtmpfs dev /root/dev
 mkdir -p /root/dev/pts /root/dev/shm
 mount -t devpts devpts /root/dev/pts; mount -t tmpfs shm /root/dev/shm
 ln -sf /proc/self/fd /root/dev/fd; ln -sf fd/0 /root/dev/stdin
 ln -sf fd/1 /root/dev/stdout; ln -sf fd/2 /root/dev/stderr
-mount --bind /rw/tmp /root/tmp; chmod 1777 /root/tmp
 while read tag path; do
   mkdir -p "/root$path" && mount -t 9p -o $p9 "$tag" "/root$path" || fail "share $path"
 done < /job/shares

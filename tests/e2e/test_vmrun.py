@@ -13,17 +13,14 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools"))
 import vmrun  # noqa: E402
 
-# Not under /tmp: the guest has a /tmp of its own.
-WORK = ROOT / "build"
-
 
 class Commands(unittest.TestCase):
     """One machine for several commands, as the end-to-end level uses it."""
 
     @classmethod
     def setUpClass(cls):
-        WORK.mkdir(exist_ok=True)
-        cls.tmp = tempfile.TemporaryDirectory(prefix="vmrun-test-", dir=WORK)
+        # Under the host's /tmp, as a checkout may be: the guest must see it there.
+        cls.tmp = tempfile.TemporaryDirectory(prefix="vmrun-test-")
         cls.shared = pathlib.Path(cls.tmp.name) / "shared"
         cls.private = pathlib.Path(cls.tmp.name) / "private"
         cls.shared.mkdir(), cls.private.mkdir()
