@@ -11,6 +11,8 @@ The guest sees the host's whole file tree read-only (virtio-9p of /) under an ov
 whose writable layer is a fresh XFS disk (sparse, thrown away at the end: tmpfs would
 keep no user.* xattrs, where Wine stores DOS attributes).  /tmp too is the host's under
 that overlay, not a fresh one: a checkout under the host's /tmp must be seen where it is.
+The same disk, as a file system apart from the overlay, is /run/reelstart-scratch: for
+work a run throws away (Wine gives its drives there a volume serial of their own).
 XFS because it copies a file by reference (cp --reflink): a Wine prefix of 600 MB
 is copied from its template in a moment, where writing it out takes many seconds.
 Only the folders given with --share are mounted writable, at their own paths, so a run
@@ -62,7 +64,7 @@ mkdir -p /job /host /rw /root
 mount -t 9p -o $p9 job /job || fail "no job share"
 mount -t 9p -o $p9,ro,cache=loose host /host || fail "no host share"
 mount -t xfs /dev/vda /rw || fail "no scratch disk"
-mkdir -p /rw/upper /rw/work
+mkdir -p /rw/upper /rw/work /rw/scratch
 mount -t overlay overlay -o lowerdir=/host,upperdir=/rw/upper,workdir=/rw/work /root || fail overlay
 mount -t proc proc /root/proc; mount -t sysfs sys /root/sys; mount -t devtmpfs dev /root/dev
 mkdir -p /root/dev/pts /root/dev/shm
@@ -73,6 +75,7 @@ while read tag path; do
   mkdir -p "/root$path" && mount -t 9p -o $p9 "$tag" "/root$path" || fail "share $path"
 done < /job/shares
 mkdir -p /root/run/reelstart-job; mount --bind /job /root/run/reelstart-job
+mkdir -p /root/run/reelstart-scratch; mount --bind /rw/scratch /root/run/reelstart-scratch
 echo up > /job/ready
 # Jobs 0, 1, 2... one at a time, each in a process group of its own, so that a job the
 # host gives up on (N.kill) can be ended with all it started.
