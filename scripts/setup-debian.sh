@@ -15,7 +15,7 @@ pkgs=(cmake ninja-build g++ libgtest-dev
       fuseiso p7zip-full  # the disc tests: mount an image without root, list its UDF
       # tools/vmrun.py: an emulated machine whose kernel runs 32-bit code, for a kernel
       # that does not (and the runner's own tests, on every machine)
-      qemu-system-x86 linux-image-amd64 busybox-static xfsprogs)
+      qemu-system-x86 qemu-utils linux-image-amd64 busybox-static xfsprogs)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 
 if [ "${#need[@]}" -gt 0 ]; then

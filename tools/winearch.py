@@ -27,6 +27,7 @@ every Wine command needs (WINEARCH...).
 """
 from __future__ import annotations
 
+import errno
 import functools
 import os
 import pathlib
@@ -71,8 +72,9 @@ class WineTarget:
         return r"HKLM\Software"
 
 
-def _i386_exit_elf() -> bytes:
-    """The smallest i386 Linux program: exit(0) by int 0x80."""
+def i386_exit_elf() -> bytes:
+    """The smallest i386 Linux program: exit(0) by int 0x80 (tools/vmrun.py's guest runs it
+    at boot too, as its proof)."""
     code = bytes.fromhex("b801000000" "31db" "cd80")  # mov eax,1; xor ebx,ebx; int 0x80
     base, start = 0x08048000, 52 + 32
     header = (b"\x7fELF\x01\x01\x01" + bytes(9)
@@ -83,18 +85,29 @@ def _i386_exit_elf() -> bytes:
 
 @functools.cache
 def runs_32bit_code() -> tuple[bool, str]:
-    """(whether this kernel starts 32-bit programs, what was seen)."""
-    with tempfile.TemporaryDirectory() as tmp:
-        probe = pathlib.Path(tmp) / "exit32"
-        probe.write_bytes(_i386_exit_elf())
-        probe.chmod(0o755)
-        try:
-            code = subprocess.run([str(probe)], timeout=30).returncode
-        except OSError as e:  # ENOEXEC: the kernel has no 32-bit emulation
-            return False, f"a 32-bit program does not start here ({e.strerror})"
-    if code:
-        return False, f"a 32-bit program ends with status {code} here"
-    return True, "this machine runs 32-bit programs"
+    """(whether this kernel starts 32-bit programs, what was seen).  Only the kernel's
+    own refusal, ENOEXEC, means no: a folder mounted noexec (EACCES) is not the answer,
+    so the probe tries the next folder, and with none left it says so and stops."""
+    tried = []
+    for folder in (None, ROOT / "build", pathlib.Path.home()):
+        if folder is not None and not folder.is_dir():
+            continue
+        with tempfile.TemporaryDirectory(dir=folder, prefix="winearch-") as tmp:
+            probe = pathlib.Path(tmp) / "exit32"
+            probe.write_bytes(i386_exit_elf())
+            probe.chmod(0o755)
+            try:
+                code = subprocess.run([str(probe)], timeout=30).returncode
+            except OSError as e:
+                if e.errno == errno.ENOEXEC:  # the kernel has no 32-bit emulation
+                    return False, f"a 32-bit program does not start here ({e.strerror})"
+                tried.append(f"{tmp}: {e.strerror}")
+                continue
+        if code:
+            return False, f"a 32-bit program ends with status {code} here"
+        return True, "this machine runs 32-bit programs"
+    raise SystemExit("cannot tell whether this machine runs 32-bit code: no folder lets a "
+                     "program start (" + "; ".join(tried) + ")")
 
 
 def _pick(arch: str, why: str, how: str = "native") -> WineTarget:

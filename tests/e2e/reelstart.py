@@ -2,9 +2,8 @@
 test class, real folder trees of films made by the test, runs of the real exe, and
 the playlist bytes read back.
 
-Environment: REELSTART_EXE (default: the exe tools/winearch.py picks for this machine:
-build/win32/Reelstart.exe where it runs 32-bit code, else the 64-bit test twin in
-build/win64), E2E_WORK (default build/e2e), the folder the trees, prefixes and
+Environment: REELSTART_EXE (default: the exe tools/winearch.py picks: the shipped
+build/win32/Reelstart.exe, or the 64-bit test twin in build/win64 when asked for), E2E_WORK (default build/e2e), the folder the trees, prefixes and
 playlists are made in, and E2E_KEEP (default E2E_WORK), where what a person may want to
 look at afterwards is kept (the help box's screenshot).  In tools/vmrun.py's emulated
 machine E2E_WORK is on the machine's own disk, which is fast and thrown away; E2E_KEEP
@@ -27,9 +26,6 @@ WORK = pathlib.Path(os.environ.get("E2E_WORK") or ROOT / "build" / "e2e")
 KEEP = pathlib.Path(os.environ.get("E2E_KEEP") or WORK)
 print(w.winearch.describe(w.TARGET) if EXE == w.TARGET.exe else f"Wine runs {EXE} ({w.TARGET.arch} prefix)",
       file=sys.stderr, flush=True)
-if os.environ.get("E2E_ARCH", w.TARGET.arch) != w.TARGET.arch:  # CTest named the tests otherwise
-    sys.exit(f"configured for {os.environ['E2E_ARCH']}, but this machine takes {w.TARGET.arch}: "
-             "configure again (cmake --preset host)")
 
 # The statistics key as the exe sees it: its HKLM view depends on its architecture and
 # the prefix's (WOW6432Node for a 32-bit program on 64-bit Windows).

@@ -17,7 +17,8 @@ What Wine 8 (Debian 12) does, and this module relies on:
   quoting the program path.  An exact raw command line goes through `cmd /c %VAR%`,
   which hands the expanded text to CreateProcess unchanged.
 * Which Wine runs, in a prefix of which architecture, is tools/winearch.py's choice
-  (32-bit where the machine runs 32-bit code, else 64-bit); TARGET holds it.
+  (32-bit, natively or in tools/vmrun.py's emulated machine; 64-bit for the test twin
+  only when asked for); TARGET holds it.
 * Exit codes pass through the Unix exit status: only the low 8 bits survive.
 * regedit ends with 0 whether or not it did its work (a file it cannot open or write, a
   key it cannot open), and says why on stdout in the OEM code page (866), in Russian.
@@ -33,6 +34,14 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 import winearch  # noqa: E402
 
 TARGET = winearch.target()
+# CTest named the tests and chose the road when the tree was configured (E2E_ARCH,
+# E2E_HOW); the probe answers now.  Where they differ, the tests would run somewhere
+# other than they say.
+_ROAD = "vm" if os.environ.get("REELSTART_VM") else TARGET.how
+for _name, _now in (("E2E_ARCH", TARGET.arch), ("E2E_HOW", _ROAD)):
+    if os.environ.get(_name, _now) != _now:
+        sys.exit(f"the tests were configured for {_name}={os.environ[_name]}, but here it is {_now} "
+                 f"({winearch.describe(TARGET)}): configure again (cmake --preset host)")
 # How much longer than on a plain machine a step may take: tools/vmrun.py's emulated
 # machine translates every instruction, and says how much slower that makes it.  Every
 # time limit of the harness (and of the tests, through scaled()) grows by it; nothing a
