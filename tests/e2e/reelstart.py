@@ -55,9 +55,11 @@ def playlist_text(*entries: tuple[str, str]) -> bytes:
 
 class ReelstartTest(unittest.TestCase):
     """One fresh prefix per class; each test gets its own folder with films/ and tmp/,
-    and TMP pointing at tmp/."""
+    and TMP pointing at tmp/ (and, fresh_statistics, no statistics key), set in one
+    regedit."""
 
     prefix_type = w.WinePrefix  # a subclass may run its prefix's server otherwise
+    fresh_statistics = False    # True: each test starts without statistics keys
 
     @classmethod
     def setUpClass(cls):
@@ -78,8 +80,24 @@ class ReelstartTest(unittest.TestCase):
         self.films = self.root / "films"
         self.tmp = self.root / "tmp"
         self.films.mkdir(parents=True)
+        self.tmp = self.make_tmp()
+        self.prefix.import_reg(w.tmp_lines(self.tmp)
+                               + [w.deletion(key) for key in STATS.values() if self.fresh_statistics])
+
+    def make_tmp(self) -> pathlib.Path:
+        """The folder TMP names for the test: tmp/ of its own folder."""
         self.tmp.mkdir()
-        self.prefix.set_tmp(self.tmp)
+        return self.tmp
+
+    # -- the statistics keys (the tests of a class share one prefix)
+    def clear_statistics(self):
+        """No statistics key under either root."""
+        self.prefix.delete_keys(*STATS.values())
+
+    def statistics(self) -> dict:
+        """{"HKLM": values or None, "HKCU": ...} of the statistics keys, the exact stored
+        bytes (winerun's read_key with exact=True), both read by one Wine process."""
+        return dict(zip(STATS, self.prefix.read_keys(*STATS.values())))
 
     # -- the tree
     def film(self, relative: str, size: int = 1) -> pathlib.Path:
