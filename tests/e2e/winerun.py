@@ -18,7 +18,9 @@ What Wine 8 (Debian 12) does, and this module relies on:
   ~0.9 s, and some ten Wine processes of its own).  A registry change is seen by the next
   process started; no restart needed.  Every Wine process start counts (several times
   over under emulation): the harness batches registry writes into one `regedit /S` and
-  reads into one reader.exe where it can.
+  reads into one reader.exe where it can.  `wine regedit.exe` (a name, not a file) costs
+  one more process than `wine PREFIX/drive_c/windows/regedit.exe`, which looks nothing up;
+  the harness names Wine's own programs by their files.
 * Programs take TMP/TEMP from HKCU\\Environment, then from the system Environment key;
   the Unix TMP/TEMP are ignored.
 * Wine's loader turns argv into a command line like subprocess.list2cmdline, always
@@ -372,11 +374,22 @@ class WinePrefix:
     def __exit__(self, *exc):
         self.close()
 
+    def program(self, name: str) -> str:
+        """The file in the prefix of Wine's own program `name` ("cmd.exe"), found where
+        Windows keeps it; `name` itself when it is a path or not found there."""
+        if os.sep not in name:
+            for folder in ("system32", ""):
+                path = os.path.join(self.path, "drive_c", "windows", folder, name)
+                if os.path.isfile(path):
+                    return path
+        return name
+
     def wine(self, *args, timeout: float = 60) -> subprocess.CompletedProcess:
-        """Run `wine ARGS...` to its end; stdout and stderr come back as bytes."""
+        """Run `wine ARGS...` to its end (ARGS[0] through program()); stdout and stderr
+        come back as bytes."""
         self.start()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            p = subprocess.run([TARGET.wine, *args], env=self.env(), stdin=subprocess.DEVNULL,
+            p = subprocess.run([TARGET.wine, self.program(args[0]), *args[1:]], env=self.env(), stdin=subprocess.DEVNULL,
                                stdout=out, stderr=err, timeout=scaled(timeout))
             self._services = True
             out.seek(0), err.seek(0)
@@ -400,9 +413,8 @@ class WinePrefix:
         self.start()
         timeout, settle = scaled(timeout), scaled(settle)
         relay = [relay] if isinstance(relay, str) else list(relay)
-        if not set(relay) <= self._relay:
-            self._relay |= set(relay)
-            self.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "REG_SZ", ";".join(sorted(self._relay)))
+        if lines := self.relay_lines(relay):
+            self.import_reg(lines)
         if not self._services:
             self.wine("rundll32.exe")
         WinePrefix._runs += 1
@@ -413,7 +425,7 @@ class WinePrefix:
             if re.search(r"[%\r\n\0]", args) or re.search(r"[&|<>]", re.sub(r'"[^"]*("|$)', "", args)):
                 raise ValueError(f"cmd /c cannot pass this command line unchanged: {args!r}")
             extra["WINERUN_CMDLINE"] = cmdline = cmdline + (" " + args if args else "")
-            argv = [TARGET.wine, "cmd.exe", "/c", "%WINERUN_CMDLINE%"]
+            argv = [TARGET.wine, self.program("cmd.exe"), "/c", "%WINERUN_CMDLINE%"]
         else:
             argv = [TARGET.wine, os.path.abspath(exe), *map(str, args)]
             cmdline += " " + subprocess.list2cmdline(argv[2:]) if args else ""
@@ -436,6 +448,15 @@ class WinePrefix:
             stderr = err.read().decode("utf-8", "replace")
             calls = parse_relay(stderr, relay) if relay else []
             return RunResult(code & 0xFF, cmdline, out.read(), stderr, calls, leftovers, time.monotonic() - t0)
+
+    def relay_lines(self, names) -> list[str]:
+        """The .reg lines that let runs of this prefix trace `names` ("user32.MessageBoxA")
+        too, [] when they already do: for an import_reg with other lines, before the runs
+        that ask for them."""
+        if set(names) <= self._relay:
+            return []
+        self._relay |= set(names)
+        return value_lines(r"HKCU\Software\Wine\Debug", {"RelayInclude": ("REG_SZ", ";".join(sorted(self._relay)))})
 
     def _tagged(self, tag: str) -> dict:
         """pid -> command line of the live processes with this run's tag, Wine's own aside."""
