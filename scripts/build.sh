@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Reelstart.exe (win32 preset), the 64-bit test twin (win64 preset) when
-# this machine's Wine needs it (tools/winearch.py), and unless --exe is given
-# the host logic with its tests. Installs the toolchain first when it is missing.
+# this machine's Wine needs it (tools/winearch.py), each with the end-to-end
+# tests' helper programs, and unless --exe is given the host logic with its tests. Installs the toolchain first when it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh

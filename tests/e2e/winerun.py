@@ -389,8 +389,8 @@ class WinePrefix:
         come back as bytes."""
         self.start()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            p = subprocess.run([TARGET.wine, self.program(args[0]), *args[1:]], env=self.env(), stdin=subprocess.DEVNULL,
-                               stdout=out, stderr=err, timeout=scaled(timeout))
+            p = subprocess.run([TARGET.wine, self.program(args[0]), *args[1:]], env=self.env(),
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=scaled(timeout))
             self._services = True
             out.seek(0), err.seek(0)
             return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
