@@ -1,5 +1,5 @@
 """What the end-to-end tests of Reelstart.exe share: a fresh Wine prefix for each
-test class, real folder trees of films made by the test, runs of the real exe, and
+test module, real folder trees of films made by the test, runs of the real exe, and
 the playlist bytes read back.
 
 Environment: REELSTART_EXE (default: the exe tools/winearch.py picks: the shipped
@@ -49,11 +49,30 @@ def playlist_text(*entries: tuple[str, str]) -> bytes:
     return text.encode("cp1251")
 
 
+_PREFIXES: dict = {}
+
+
+def module_prefix(prefix_type, path: pathlib.Path) -> w.WinePrefix:
+    """The started prefix at `path` of the test module's classes of this prefix type: made
+    fresh by the first of them (a prefix's start is some ten Wine processes), closed and
+    deleted after the module's last test."""
+    key = (prefix_type, str(path))
+    if key not in _PREFIXES:
+        prefix = _PREFIXES[key] = prefix_type(str(path))
+        unittest.addModuleCleanup(lambda: _PREFIXES.pop(key).close(remove=True))
+        prefix.start()
+    return _PREFIXES[key]
+
+
 class ReelstartTest(unittest.TestCase):
-    """One fresh prefix per class; each test gets its own folder with films/ and tmp/,
-    and TMP pointing at tmp/."""
+    """One fresh prefix per module (and prefix type), shared by its classes; each test
+    gets its own folder with films/ and tmp/, and TMP pointing at tmp/ (and,
+    fresh_statistics, no statistics key), set in one regedit, which also lets runs trace
+    the calls of `relay`."""
 
     prefix_type = w.WinePrefix  # a subclass may run its prefix's server otherwise
+    fresh_statistics = False    # True: each test starts without statistics keys
+    relay = ("user32.MessageBoxA", "shell32.ShellExecuteA")  # what the runs trace most
 
     @classmethod
     def setUpClass(cls):
@@ -62,20 +81,31 @@ class ReelstartTest(unittest.TestCase):
         cls.work = WORK / cls.__module__ / cls.__name__
         shutil.rmtree(cls.work, ignore_errors=True)
         cls.work.mkdir(parents=True)
-        cls.prefix = cls.prefix_type(str(cls.work / "prefix"))
-        cls.prefix.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.prefix.close(remove=True)
+        cls.prefix = module_prefix(cls.prefix_type, WORK / cls.__module__ / "prefix")
 
     def setUp(self):
         self.root = self.work / self._testMethodName
         self.films = self.root / "films"
         self.tmp = self.root / "tmp"
         self.films.mkdir(parents=True)
+        self.tmp = self.make_tmp()
+        self.prefix.import_reg(w.tmp_lines(self.tmp) + self.prefix.relay_lines(self.relay)
+                               + [w.deletion(key) for key in STATS.values() if self.fresh_statistics])
+
+    def make_tmp(self) -> pathlib.Path:
+        """The folder TMP names for the test: tmp/ of its own folder."""
         self.tmp.mkdir()
-        self.prefix.set_tmp(self.tmp)
+        return self.tmp
+
+    # -- the statistics keys (the tests of a module share one prefix)
+    def clear_statistics(self):
+        """No statistics key under either root."""
+        self.prefix.delete_keys(*STATS.values())
+
+    def statistics(self) -> dict:
+        """{"HKLM": values or None, "HKCU": ...} of the statistics keys, the exact stored
+        bytes (winerun's read_key with exact=True), both read by one Wine process."""
+        return dict(zip(STATS, self.prefix.read_keys(*STATS.values())))
 
     # -- the tree
     def film(self, relative: str, size: int = 1) -> pathlib.Path:

@@ -1,7 +1,7 @@
 """The platform contract (tests/support/PlatformContract.h) under Wine: the cases the
 host unit tests run against the in-memory stand-in, here against Win32Platform, the
-program's own layer over the real calls, built with the mingw compiler of the prefix's
-architecture (contract/contract.cpp). A case that fails here and passes on the host is
+program's own layer over the real calls (contract/contract.cpp), built by
+scripts/build.sh for the prefix's architecture (winerun.HELPERS). A case that fails here and passes on the host is
 a stand-in that believes what Windows does not do.
 
 The read-only volume is a drive of type cdrom whose Unix folder and file have no write
@@ -10,40 +10,21 @@ bits, in a prefix whose wineserver cannot override them (as test_hostile's).
 import os
 import re
 import shutil
-import subprocess
 import sys
 import unittest
 
 import winerun as w
-from reelstart import ROOT, WORK
+from reelstart import WORK
 from test_hostile import UserPrefix
 
-CXX = w.TARGET.cxx
-WINDRES = CXX.replace("g++", "windres")
-SOURCES = ["tests/e2e/contract/contract.cpp", "tests/support/PlatformContract.cpp",
-           "tests/support/FailingPlatform.cpp", "tests/support/Misuse.cpp",
-           "src/platform/Platform_win.cpp", "src/platform/Platform.cpp"]
 HERE = WORK / __name__
-
-
-def build() -> str:
-    HERE.mkdir(parents=True, exist_ok=True)
-    res, exe = HERE / "contract.res.o", HERE / "contract.exe"
-    subprocess.run([WINDRES, "-c", "65001", str(ROOT / "tests/e2e/contract/contract.rc"),
-                    "-O", "coff", "-o", str(res)], check=True)
-    subprocess.run([CXX, "-std=c++20", "-O1", "-static", "-I", str(ROOT / "src"), "-I", str(ROOT / "tests"),
-                    "-o", str(exe), *(str(ROOT / s) for s in SOURCES), str(res),
-                    "-lshell32", "-luser32", "-ladvapi32", "-lversion"], check=True)
-    return str(exe)
 
 
 class Contract(unittest.TestCase):
 
     def test_every_case_holds_on_wine(self):
-        for tool in (CXX, WINDRES):
-            if not shutil.which(tool):
-                w.missing(f"needs {tool}: bash scripts/setup-debian.sh")
-        exe = build()
+        exe = w.helper("contract")
+        HERE.mkdir(parents=True, exist_ok=True)
         disc = HERE / "disc"
         if disc.exists():
             os.chmod(disc, 0o755)

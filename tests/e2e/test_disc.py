@@ -12,7 +12,7 @@ import time
 import unittest
 
 import winerun as w
-from reelstart import EXE, ROOT, STATS, WORK, ReelstartTest, playlist_text
+from reelstart import EXE, ROOT, WORK, ReelstartTest, playlist_text
 
 sys.path.insert(0, str(ROOT / "scripts"))
 import disc_names  # noqa: E402  (the names' rules make-disc.sh refuses a folder by)
@@ -217,9 +217,8 @@ class AutoRunFromDisc(ReelstartTest):
             (r"D:\Сериал & Co\Сезон 1\Серия 1 — название длиннее шестидесяти четырёх знаков, что Joliet позволяет.mpg",
              "Серия 1 — название длиннее шестидесяти четырёх знаков, что Joliet позволяет"),
             (r"D:\Фильм & титры.avi", "Фильм & титры")))
-        for root in ("HKLM", "HKCU"):
+        for root, values in self.statistics().items():
             with self.subTest(root=root):
-                values = self.prefix.read_key(STATS[root])
                 self.assertEqual((values["Start Directory"], values["VideoFiles Count"]),
                                  (("REG_SZ", "D:\\"), ("REG_DWORD", 4)))
         # On the disc, files were opened to read, and nothing else was tried.

@@ -98,7 +98,7 @@ class HelpBoxOnScreen(ReelstartTest):
     @classmethod
     def tearDownClass(cls):
         try:
-            super().tearDownClass()
+            cls.prefix.close(remove=True)  # its own, not the module's prefix of the base class
         finally:
             cls.stop_xvfb()
 

@@ -9,8 +9,8 @@ power to ignore them (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH), as an ordinary
 user's server would: a folder of mode 000 cannot be listed, one of mode 555 not
 written into.
 
-hold/hold.cpp, built here with the mingw compiler, is another Windows program that
-holds a file open while Reelstart runs.
+hold/hold.cpp, built by scripts/build.sh (winerun.HELPERS), is another Windows program
+that holds a file open while Reelstart runs.
 
 Links (a loop to an ancestor, two links to one folder, a dangling link) and names
 the code page cannot show, reached by their 8.3 names, are tested in test_scan; here
@@ -27,11 +27,7 @@ import time
 import unittest
 
 import winerun as w
-from reelstart import STATS, WORK, ReelstartTest, playlist_text
-
-CXX = w.TARGET.cxx  # the holder is of the prefix's architecture
-HOLD_SOURCE = pathlib.Path(__file__).resolve().parent / "hold" / "hold.cpp"
-HOLD = WORK / __name__ / "hold.exe"
+from reelstart import ReelstartTest, playlist_text
 # The longest path the ANSI file calls take: MAX_PATH less the terminating zero.
 # (Wine takes one character more; no path below is exactly that long.)
 LONGEST_PATH = 259
@@ -39,14 +35,6 @@ DAC_CAPS = ("dac_override", "dac_read_search")
 CAP_DAC_OVERRIDE = 1
 ERROR_ACCESS_DENIED = 5
 ERROR_SHARING_VIOLATION = 32
-
-
-def setUpModule():
-    if not shutil.which(CXX):
-        w.missing(f"needs {CXX}: bash scripts/setup-debian.sh")
-    HOLD.parent.mkdir(parents=True, exist_ok=True)
-    subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", str(HOLD), str(HOLD_SOURCE)],
-                   check=True)
 
 
 class UserPrefix(w.WinePrefix):
@@ -88,12 +76,8 @@ class HostileTest(ReelstartTest):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        try:
-            if cls.prefix.server_overrides_permissions():
-                raise AssertionError("the wineserver still overrides permission bits")
-        except AssertionError:
-            cls.prefix.close(remove=True)  # tearDownClass does not run now
-            raise
+        if cls.prefix.server_overrides_permissions():
+            raise AssertionError("the wineserver still overrides permission bits")
 
     def chmod(self, path, mode):
         """Set a Unix mode for the test; the old one comes back after it."""
@@ -106,11 +90,9 @@ class HostileTest(ReelstartTest):
 
     def short_name(self, folder, name: str) -> str:
         """The 8.3 name Windows lists for `name` in `folder` ('' when it has none)."""
-        listing = w.decode_ansi(self.windows("cmd.exe", "/c", "dir", "/x", "/a", self.win(folder)))
-        m = re.search(r"^\S+\s+\S+\s+(?:<DIR>|[\d,]+)\s+(\S*?)\s*" + re.escape(name) + r"\r?$",
-                      listing, re.M)
-        self.assertIsNotNone(m, f"{name!r} not listed in {listing}")
-        return m[1]
+        listing = self.prefix.list_ansi(self.win(folder))
+        self.assertIn(name, listing)
+        return listing[name][0]
 
     def expected_playlist(self, films) -> bytes:
         """The playlist of (Windows path, size) pairs in the default order: largest
@@ -124,7 +106,7 @@ class HostileTest(ReelstartTest):
 
     def contents(self, paths) -> list[bytes]:
         """What each Windows path opens, read by Windows itself."""
-        return [self.windows("cmd.exe", "/c", "type", path) for path in paths]
+        return self.prefix.read_files(*paths)
 
     @contextlib.contextmanager
     def held(self, path, mode: str = "write"):
@@ -134,7 +116,7 @@ class HostileTest(ReelstartTest):
         for f in (ready, stop):
             f.unlink(missing_ok=True)
         path = path if isinstance(path, str) else self.win(path)
-        holder = subprocess.Popen([w.TARGET.wine, str(HOLD), mode, path, self.win(ready),
+        holder = subprocess.Popen([w.TARGET.wine, w.helper("hold"), mode, path, self.win(ready),
                                    self.win(stop)], env=self.prefix.env(),
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
@@ -154,13 +136,6 @@ class HostileTest(ReelstartTest):
                 holder.kill()
                 holder.wait()
         self.assertEqual(holder.returncode, 0)
-
-    def clear_statistics(self):
-        for root in ("HKLM", "HKCU"):
-            self.prefix.delete_key(STATS[root])
-
-    def statistics(self) -> dict:
-        return {root: self.prefix.read_key(STATS[root]) for root in ("HKLM", "HKCU")}
 
 
 class DepthAndBreadth(HostileTest):
@@ -385,16 +360,18 @@ class Permissions(HostileTest):
 
 class PlaylistCannotBeWritten(HostileTest):
     OLD = b"the playlist of an earlier run"
+    fresh_statistics = True
+
+    def make_tmp(self):
+        # A short TMP: the relay trace cuts strings of some 300 characters, and
+        # the report holds the playlist's path and the system's Russian text.
+        tmp = pathlib.Path(tempfile.mkdtemp(prefix="rs-"))
+        self.addCleanup(shutil.rmtree, tmp, ignore_errors=True)
+        return tmp
 
     def setUp(self):
         super().setUp()
-        # A short TMP: the relay trace cuts strings of some 300 characters, and
-        # the report holds the playlist's path and the system's Russian text.
-        self.tmp = pathlib.Path(tempfile.mkdtemp(prefix="rs-"))
-        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
-        self.prefix.set_tmp(self.tmp)
         self.film("a.avi", 10)
-        self.clear_statistics()
 
     def old_playlist(self) -> pathlib.Path:
         path = self.tmp / "start.asx"

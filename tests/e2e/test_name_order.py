@@ -10,15 +10,10 @@ the "/name" and "/name /desc" playlists of the real Reelstart.exe must match it 
 for entry, ties between equal names included.
 """
 import random
-import shutil
-import subprocess
 import unittest
 
-from reelstart import EXE, ReelstartTest
+from reelstart import ReelstartTest
 import winerun as w
-
-CXX = w.TARGET.cxx  # the probe is of the prefix's architecture
-PROBE = w.os.path.join(w.os.path.dirname(w.os.path.abspath(__file__)), "probe", "collate.cpp")
 
 # Names chosen for what CompareString does with them: hyphens and apostrophes count
 # less than letters, case and ё/е differ only at later levels, digits are not numbers.
@@ -72,9 +67,8 @@ class NameOrder(ReelstartTest):
 
     @classmethod
     def setUpClass(cls):
+        cls.collate = w.helper("collate")  # built by scripts/build.sh
         super().setUpClass()
-        cls.collate = cls.work / "collate.exe"
-        subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", str(cls.collate), PROBE], check=True)
 
     def names(self) -> list[str]:
         rng = random.Random(5)
@@ -114,7 +108,7 @@ class NameOrder(ReelstartTest):
         """{(a, b): -1, 0 or 1} from CompareStringA for every pair of names."""
         listing, out = self.root / "names.txt", self.root / "collation.txt"
         listing.write_bytes("".join(n + "\r\n" for n in names).encode(w.ANSI))
-        result = self.prefix.run(str(self.collate), [w.win_path(listing), w.win_path(out)])
+        result = self.prefix.run(self.collate, [w.win_path(listing), w.win_path(out)])
         self.assertEqual(result.code, 0)
         rows = out.read_text().splitlines()
         self.assertEqual(len(rows), len(names))

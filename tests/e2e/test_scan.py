@@ -97,8 +97,7 @@ class ScanAndPlay(ReelstartTest):
         self.assertNotIn("?", text)
         self.assertEqual(refs[2], self.win(self.films / "Фильм.avi"))
         # Each path opens, in Windows, the film it stands for (largest first).
-        contents = [self.prefix.wine("cmd.exe", "/c", "type", ref).stdout for ref in refs]
-        self.assertEqual(contents, [b"J" * 3000, b"M" * 2000, b"F" * 1000])
+        self.assertEqual(self.prefix.read_files(*refs), [b"J" * 3000, b"M" * 2000, b"F" * 1000])
 
     def test_runs_from_a_folder_named_outside_the_code_page(self):
         # "映画" reads as "??" in the module's ANSI path, which leads nowhere: the run
@@ -114,7 +113,7 @@ class ScanAndPlay(ReelstartTest):
         refs = re.findall(r'<Ref href="([^"]*)"/>', w.decode_ansi(self.playlist("film.asx")))
         self.assertEqual(len(refs), 1)
         self.assertNotIn("?", refs[0])
-        self.assertEqual(self.prefix.wine("cmd.exe", "/c", "type", refs[0]).stdout, b"x" * 10)
+        self.assertEqual(self.prefix.read_files(refs[0]), [b"x" * 10])
         self.assertIn("Издатель: Velkor Programs".encode("cp1251"),  # the version record read
                       self.playlist("film.asx"))
         self.assertEqual(self.prefix.read_key(STATS["HKCU"])["Start Directory"],
@@ -141,9 +140,7 @@ class ScanAndPlay(ReelstartTest):
     def test_missing_tmp_folder_is_reported(self):
         self.film("a.avi")
         missing = self.win(self.root / "no such folder")
-        self.prefix.set_tmp(windows=missing)
-        for root in ("HKLM", "HKCU"):
-            self.prefix.delete_key(STATS[root])
+        self.prefix.import_reg(w.tmp_lines(windows=missing) + [w.deletion(key) for key in STATS.values()])
         result = self.run_exe(relay=["user32.MessageBoxA", "shell32.ShellExecuteA"])
         self.assertEqual(result.code, 1)
         self.assertEqual(result.called("ShellExecuteA"), [])
@@ -154,8 +151,7 @@ class ScanAndPlay(ReelstartTest):
                                r'Cannot create file "' + re.escape(missing + r"\start.asx")
                                + r'"\. [^\r\n]*[^.\r\n ]\.\r\n$')
         # Nothing after the failed step ran: no statistics either.
-        for root in ("HKLM", "HKCU"):
-            self.assertIsNone(self.prefix.read_key(STATS[root]))
+        self.assertEqual(self.statistics(), {"HKLM": None, "HKCU": None})
 
 
 if __name__ == "__main__":

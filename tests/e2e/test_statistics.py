@@ -1,10 +1,11 @@
 """Start statistics: what a real run of Reelstart.exe under Wine leaves in the registry
-under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, read back from wineserver's files."""
+under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER, read back byte for byte."""
 import datetime
 import os
 import re
 import unittest
 
+import winerun as w
 from reelstart import STATS, ReelstartTest, playlist_text
 
 ROOTS = ("HKLM", "HKCU")
@@ -22,20 +23,9 @@ def short_date(day: datetime.date) -> str:
 
 
 class StartStatistics(ReelstartTest):
-
-    def setUp(self):
-        super().setUp()
-        self.clear_keys()
+    fresh_statistics = True
 
     # -- helpers
-    def clear_keys(self):
-        """No statistics key under either root (the tests share one prefix)."""
-        for key in STATS.values():
-            self.prefix.delete_key(key)
-
-    def key(self, root: str, exact: bool = False):
-        return self.prefix.read_key(STATS[root], exact=exact)
-
     def run_dated(self, *args, **kw):
         """A run, and the dates it may have written as "Last Start" (two across midnight)."""
         before = datetime.date.today()
@@ -65,12 +55,12 @@ class StartStatistics(ReelstartTest):
         self.film("readme.txt", 5)
         result, dates = self.run_dated()
         self.assertEqual(result.code, 0)
+        statistics = self.statistics()
         for root in ROOTS:
             with self.subTest(root=root):
-                # Exact hive bytes: a REG_SZ read back as text was stored with exactly
+                # Exact bytes: a REG_SZ read back as text was stored with exactly
                 # one terminating zero, a REG_DWORD as exactly 4 bytes.
-                self.assert_statistics(self.key(root, exact=True), dates, 2, 1,
-                                       self.win(self.films))
+                self.assert_statistics(statistics[root], dates, 2, 1, self.win(self.films))
 
     def test_second_run_counts_two_starts_in_both_roots(self):
         self.film("a.avi")
@@ -78,18 +68,20 @@ class StartStatistics(ReelstartTest):
         self.assertEqual(self.run_exe().code, 0)
         result, dates = self.run_dated()
         self.assertEqual(result.code, 0)
+        statistics = self.statistics()
         for root in ROOTS:
             with self.subTest(root=root):
-                self.assert_statistics(self.key(root), dates, 2, 2, self.win(self.films))
+                self.assert_statistics(statistics[root], dates, 2, 2, self.win(self.films))
 
     def test_roots_count_separately_and_a_stored_maximum_wraps_to_zero(self):
         self.film("a.avi")
-        self.prefix.set_value(STATS["HKLM"], "Starts Count", "REG_DWORD", 0xFFFFFFFF)
-        self.prefix.set_value(STATS["HKCU"], "Starts Count", "REG_DWORD", 41)
+        self.prefix.import_reg(w.value_lines(STATS["HKLM"], {"Starts Count": ("REG_DWORD", 0xFFFFFFFF)})
+                               + w.value_lines(STATS["HKCU"], {"Starts Count": ("REG_DWORD", 41)}))
         result, dates = self.run_dated()
         self.assertEqual(result.code, 0)
-        self.assert_statistics(self.key("HKLM"), dates, 1, 0, self.win(self.films))
-        self.assert_statistics(self.key("HKCU"), dates, 1, 42, self.win(self.films))
+        statistics = self.statistics()
+        self.assert_statistics(statistics["HKLM"], dates, 1, 0, self.win(self.films))
+        self.assert_statistics(statistics["HKCU"], dates, 1, 42, self.win(self.films))
 
     def test_bad_starts_count_is_reported_after_the_playlist_was_opened(self):
         self.film("a.avi", 10)
@@ -105,8 +97,8 @@ class StartStatistics(ReelstartTest):
                  ("REG_BINARY", bytes(8), bytes(8), failed)]
         for type_, value, stored, message in cases:
             with self.subTest(type=type_, value=value):
-                self.clear_keys()
-                self.prefix.set_value(STATS["HKLM"], "Starts Count", type_, value)
+                self.prefix.import_reg([w.deletion(key) for key in STATS.values()]
+                                       + w.value_lines(STATS["HKLM"], {"Starts Count": (type_, value)}))
                 (self.tmp / "start.asx").unlink(missing_ok=True)
                 log.unlink(missing_ok=True)
                 result, dates = self.run_dated(
@@ -127,12 +119,13 @@ class StartStatistics(ReelstartTest):
                 self.assertEqual(bytes.fromhex(records[0]["data"]), self.playlist())
                 # HKLM got the two values written before "Starts Count" and kept the bad
                 # one; the error ended the run before HKCU.
-                hklm = self.key("HKLM")
+                statistics = self.statistics()
+                hklm = statistics["HKLM"]
                 self.assertIn(hklm.get("Last Start"), {("REG_SZ", d) for d in dates})
                 self.assertEqual(hklm, {"Last Start": hklm["Last Start"],
                                         "VideoFiles Count": ("REG_DWORD", 1),
                                         "Starts Count": (type_, stored)})
-                self.assertIsNone(self.key("HKCU"))
+                self.assertIsNone(statistics["HKCU"])
 
     def test_no_video_files_counts_zero_and_writes_no_playlist(self):
         self.film("readme.txt", 100)
@@ -140,9 +133,10 @@ class StartStatistics(ReelstartTest):
         result, dates = self.run_dated()
         self.assertEqual(result.code, 0)
         self.assertIsNone(self.playlist())
+        statistics = self.statistics()
         for root in ROOTS:
             with self.subTest(root=root):
-                self.assert_statistics(self.key(root), dates, 0, 1, self.win(self.films))
+                self.assert_statistics(statistics[root], dates, 0, 1, self.win(self.films))
 
     def test_help_run_leaves_the_registry_alone(self):
         self.film("a.avi")
@@ -151,9 +145,9 @@ class StartStatistics(ReelstartTest):
         [box] = result.called("MessageBoxA")
         self.assertEqual(box.args[3], 0x40)  # the help box, not an error report
         self.assertIsNone(self.playlist())
-        for root in ROOTS:
+        for root, values in self.statistics().items():
             with self.subTest(root=root):
-                self.assertIsNone(self.key(root))
+                self.assertIsNone(values)
 
     def test_drive_root_start_directory_keeps_its_backslash(self):
         self.film("a.avi")
@@ -164,15 +158,17 @@ class StartStatistics(ReelstartTest):
         self.addCleanup(os.unlink, drive)
         # Started as R:\start.exe by Wine's own cmd (the harness starts programs by their
         # Unix path, that is as Z:\...), which waits for it and passes on its exit code.
+        # (Arguments Wine quotes: no second cmd to pass a raw command line.)
         cmd = os.path.join(self.prefix.path, "drive_c", "windows", "system32", "cmd.exe")
         before = datetime.date.today()
-        result = self.prefix.run(cmd, r"/c R:\start.exe", cwd=str(self.root))
+        result = self.prefix.run(cmd, ["/c", r"R:\start.exe"], cwd=str(self.root))
         dates = {short_date(before), short_date(datetime.date.today())}
         self.assertEqual(result.code, 0)
         self.assertEqual(self.playlist(), playlist_text(("R:\\a.avi", "a")))
+        statistics = self.statistics()
         for root in ROOTS:
             with self.subTest(root=root):
-                self.assert_statistics(self.key(root), dates, 1, 1, "R:\\")
+                self.assert_statistics(statistics[root], dates, 1, 1, "R:\\")
 
 
 if __name__ == "__main__":

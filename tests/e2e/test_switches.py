@@ -2,7 +2,7 @@
 typed as a user types them in cmd, and the help box instead of any work."""
 import unittest
 
-from reelstart import STATS, ReelstartTest
+from reelstart import ReelstartTest
 
 # name -> size: name order and size order differ, and one name is upper case.
 FILMS = {"b.avi": 300, "Sub/a.avi": 100, "C.avi": 200, "Sub/Deep/d.avi": 400}
@@ -49,8 +49,7 @@ class Switches(ReelstartTest):
                 self.assertEqual(self.order(args), expected)
 
     def test_help_shows_the_box_and_does_nothing_else(self):
-        for root in ("HKLM", "HKCU"):
-            self.prefix.delete_key(STATS[root])
+        self.clear_statistics()
         for args in ("/?", "-HELP", "/help /name"):
             with self.subTest(args=args):
                 result = self.run_exe(args, relay=["user32.MessageBoxA", "shell32.ShellExecuteA"])
@@ -63,8 +62,7 @@ class Switches(ReelstartTest):
                 self.assertTrue(text.startswith("Программа запуска видео-файлов текущей папки.\r\n"),
                                 text)
         self.assertIsNone(self.playlist())
-        for root in ("HKLM", "HKCU"):
-            self.assertIsNone(self.prefix.read_key(STATS[root]))
+        self.assertEqual(self.statistics(), {"HKLM": None, "HKCU": None})
 
 
 if __name__ == "__main__":

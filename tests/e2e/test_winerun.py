@@ -1,28 +1,26 @@
-"""Self-test of winerun.py against real Wine, using the probe in probe/probe.cpp.
+"""Self-test of winerun.py against real Wine, using the probe in probe/probe.cpp and the
+harness's reader (reader/reader.cpp), both built by scripts/build.sh (winerun.HELPERS).
 
-One prefix for the whole module; the probe is built with the mingw compiler into a
-temporary folder.  Run: python3 -m unittest tests/e2e/test_winerun.py
+One prefix for the whole module, in a temporary folder.
+Run: python3 -m unittest tests/e2e/test_winerun.py
 """
-import json, os, shutil, subprocess, sys, tempfile, time, unittest
+import json, os, shutil, sys, tempfile, time, unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import winerun as w  # noqa: E402
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-CXX = w.TARGET.cxx  # the probe is of the prefix's architecture
 MSG = "Файл:\r\n\tC:\\Видео\\фильм.avi"   # the probe's fixed message text
 NAME = "Привет C:\\Папка"                 # the probe's REG_SZ value
-TOOLS = shutil.which(CXX) and shutil.which(w.TARGET.wine)
+TOOLS = shutil.which(w.TARGET.wine)
 
 
 def setUpModule():
     global TMP, PROBE, WP
     if not TOOLS:
-        w.missing(f"needs wine and {CXX}: bash scripts/setup-debian.sh")
+        w.missing("needs wine: bash scripts/setup-debian.sh")
+    PROBE = w.helper("probe")
+    w.helper("reader")
     TMP = tempfile.mkdtemp(prefix="winerun-test-")
-    PROBE = os.path.join(TMP, "probe.exe")
-    subprocess.run([CXX, "-O1", "-static", "-mwindows", "-o", PROBE,
-                    os.path.join(HERE, "probe", "probe.cpp")], check=True)
     WP = w.WinePrefix(os.path.join(TMP, "prefix"))
     WP.start()
 
@@ -115,11 +113,11 @@ class CommandLine(unittest.TestCase):
 class Environment(unittest.TestCase):
 
     def setUp(self):
-        self.saved = WP.read_key(w.USER_ENV), WP.read_key(w.SYSTEM_ENV)
+        self.saved = WP.read_keys(w.USER_ENV, w.SYSTEM_ENV)
 
     def tearDown(self):
-        WP.set_values(w.USER_ENV, {"TMP": self.saved[0]["TMP"]})
-        WP.set_values(w.SYSTEM_ENV, {"TMP": self.saved[1]["TMP"]})
+        WP.import_reg(w.value_lines(w.USER_ENV, {"TMP": self.saved[0]["TMP"]})
+                      + w.value_lines(w.SYSTEM_ENV, {"TMP": self.saved[1]["TMP"]}))
 
     def test_tmp_unix_windows_and_unset(self):
         d = os.path.join(TMP, "т мп")
@@ -157,8 +155,7 @@ class Registry(unittest.TestCase):
     KEY = r"HKCU\Software\WinerunTest\Ключ [1]"
 
     def test_program_writes_read_back(self):
-        WP.delete_key(r"HKCU\Software\ReelProbe")
-        WP.delete_key(r"HKLM\Software\ReelProbe")
+        WP.delete_keys(r"HKCU\Software\ReelProbe", r"HKLM\Software\ReelProbe")
         self.assertIsNone(WP.read_key(r"HKCU\Software\ReelProbe"))
         out = probe(do="reg")[1]
         self.assertEqual((out["reg_hkcu"], out["reg_hklm"]), (["0"], ["0"]))

@@ -8,9 +8,19 @@ Python 3.11 standard library only.  Typical use::
         r.code, r.called("MessageBoxA")[0].args[1]    # exit code, decoded message text
         wp.read_key(r"HKCU\\Software\\Reelstart")     # {"Starts Count": ("REG_DWORD", 1)}
 
+The harness's own Windows programs (reader.exe here; the tests' probe, collate, hold
+and contract) are not compiled by the tests: scripts/build.sh builds them with the
+Windows preset of the prefix's architecture into its build folder (HELPERS), from
+tests/e2e/helpers/CMakeLists.txt.
+
 What Wine 8 (Debian 12) does, and this module relies on:
 * One persistent wineserver per prefix serves all runs (a warm run ~0.15 s, a cold start
-  ~0.9 s).  A registry change is seen by the next process started; no restart needed.
+  ~0.9 s, and some ten Wine processes of its own).  A registry change is seen by the next
+  process started; no restart needed.  Every Wine process start counts (several times
+  over under emulation): the harness batches registry writes into one `regedit /S` and
+  reads into one reader.exe where it can.  `wine regedit.exe` (a name, not a file) costs
+  one more process than `wine PREFIX/drive_c/windows/regedit.exe`, which looks nothing up;
+  the harness names Wine's own programs by their files.
 * Programs take TMP/TEMP from HKCU\\Environment, then from the system Environment key;
   the Unix TMP/TEMP are ignored.
 * Wine's loader turns argv into a command line like subprocess.list2cmdline, always
@@ -52,6 +62,10 @@ TIME_FACTOR = float(os.environ.get("REELSTART_TIME_FACTOR") or 1)
 def scaled(seconds: float) -> float:
     return seconds * TIME_FACTOR
 
+# Where scripts/build.sh puts the helper programs of the prefix's architecture: beside
+# the exe of that architecture (build/win32 or build/win64), or E2E_HELPERS.
+HELPERS = pathlib.Path(os.environ.get("E2E_HELPERS") or TARGET.exe.parent / "e2e-helpers")
+
 ANSI = "cp1251"  # Wine's ANSI code page under LC_ALL=ru_RU.UTF-8
 OEM = "cp866"    # and its OEM code page, of what console programs print
 # What `regedit /E FILE KEY` prints, and all it does, when there is no KEY (Wine 8,
@@ -76,6 +90,15 @@ def missing(what: str):
     if os.environ.get("CI", "").lower() == "true":
         raise AssertionError(f"CI=true, and a test cannot run: {what}")
     raise unittest.SkipTest(what)
+
+
+def helper(name: str) -> str:
+    """The Unix path of the helper program `name` ("probe" for probe.exe); one not built
+    is missing()."""
+    path = HELPERS / f"{name}.exe"
+    if not path.is_file():
+        missing(f"{path} is not built: bash scripts/build.sh")
+    return str(path)
 
 
 def win_path(path) -> str:
@@ -234,6 +257,36 @@ def _reg_line(name: str, t: int, data, hive: bool = False) -> str:
     return f"{name}=-" if data is None else f"{name}=hex({t:x}):" + ",".join(f"{b:02x}" for b in data)
 
 
+def _hive_only(t: int, data) -> bool:
+    """String data regedit would change (it adds a final NUL where there is none)."""
+    return t in (1, 2, 7) and data is not None and (len(data) % 2 or data[-2:] != b"\0\0")
+
+
+def value_lines(key: str, values: dict) -> list[str]:
+    """The .reg lines of WinePrefix.set_values(key, values), for an import_reg together with
+    other lines; ValueError for string data without its final NUL, which only set_values
+    can store."""
+    lines = [f"[{_full_key(key)}]"]
+    for name, (type_, value) in values.items():
+        t, data = _encode(type_, value)
+        if _hive_only(t, data):
+            raise ValueError(f"only set_values can store {name!r} as given")
+        lines.append(_reg_line(name, t, data))
+    return lines
+
+
+def deletion(key: str) -> str:
+    """The .reg line that deletes a key and its subkeys (WinePrefix.delete_keys)."""
+    return f"[-{_full_key(key)}]"
+
+
+def tmp_lines(unix_dir=None, *, windows: str | None = None) -> list[str]:
+    """The .reg lines of WinePrefix.set_tmp, for an import_reg together with other lines."""
+    if unix_dir is None and windows is None:
+        return [f"[{_full_key(k)}]\n" + '"TMP"=-' for k in (USER_ENV, SYSTEM_ENV)]
+    return value_lines(USER_ENV, {"TMP": ("REG_SZ", windows if windows is not None else win_path(unix_dir))})
+
+
 # ---------------------------------------------------------------- the prefix
 @dataclass
 class RunResult:
@@ -268,7 +321,8 @@ class WinePrefix:
     _runs = 0
 
     def __init__(self, path, *, template: bool = True, debug: str = "-all"):
-        self.path, self.debug, self._server, self._relay = os.path.abspath(path), debug, None, None
+        self.path, self.debug, self._server, self._relay = os.path.abspath(path), debug, None, set()
+        self._services = False  # whether Wine's services run, started by a neutral command
         t0 = time.monotonic()
         if os.path.lexists(self.path):
             self._wineserver("-k")
@@ -299,12 +353,13 @@ class WinePrefix:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=scaled(60))
 
     def start(self):
-        """Start the persistent wineserver and Wine's services (~0.9 s); idempotent."""
+        """Start the persistent wineserver; idempotent.  Wine's services and desktop start
+        (~0.9 s) with the first Wine command: one of wine()'s, whose environment is the
+        prefix's own (a run starts them by a rundll32 first, never with its own variables)."""
         if not self._server:
             self._wineserver("-p")
             self._server = weakref.finalize(self, subprocess.run, [TARGET.wineserver, "-k"], env=self.env(),
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.wine("rundll32.exe")  # services and desktop start now, with a neutral env
 
     def stop(self):
         """Stop the wineserver and all its processes; the server saves the registry."""
@@ -312,7 +367,7 @@ class WinePrefix:
         self._wineserver("-w")
         if self._server:
             self._server.detach()
-        self._server = None
+        self._server, self._services = None, False
 
     def close(self, remove: bool = False):
         """stop(), drop the server's socket folder, and delete the prefix if asked."""
@@ -328,12 +383,24 @@ class WinePrefix:
     def __exit__(self, *exc):
         self.close()
 
+    def program(self, name: str) -> str:
+        """The file in the prefix of Wine's own program `name` ("cmd.exe"), found where
+        Windows keeps it; `name` itself when it is a path or not found there."""
+        if os.sep not in name:
+            for folder in ("system32", ""):
+                path = os.path.join(self.path, "drive_c", "windows", folder, name)
+                if os.path.isfile(path):
+                    return path
+        return name
+
     def wine(self, *args, timeout: float = 60) -> subprocess.CompletedProcess:
-        """Run `wine ARGS...` to its end; stdout and stderr come back as bytes."""
+        """Run `wine ARGS...` to its end (ARGS[0] through program()); stdout and stderr
+        come back as bytes."""
         self.start()
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            p = subprocess.run([TARGET.wine, *args], env=self.env(), stdin=subprocess.DEVNULL,
-                               stdout=out, stderr=err, timeout=scaled(timeout))
+            p = subprocess.run([TARGET.wine, self.program(args[0]), *args[1:]], env=self.env(),
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=scaled(timeout))
+            self._services = True
             out.seek(0), err.seek(0)
             return subprocess.CompletedProcess(p.args, p.returncode, out.read(), err.read())
 
@@ -345,7 +412,9 @@ class WinePrefix:
         rest of the command line, which becomes '"Z:\\...\\x.exe" ' + args ('"Z:\\...\\x.exe"'
         if empty), passed by cmd /c; '%', line breaks and unquoted & | < > are refused.
         cwd: the Unix folder that becomes the current directory (default: Python's).
-        relay: RelayInclude names ("user32.MessageBoxA"); their calls land in .calls.
+        relay: RelayInclude names ("user32.MessageBoxA"); their calls land in .calls.  The
+        prefix traces every name asked for so far (one regedit for each new name, not for
+        each change), the run's calls are those of its own names.
         env: extra Unix variables; Wine hands them on to the Windows environment.
         Processes the run started (found by a tag in their environment) get `settle`
         seconds after it exits, then are killed.  TimeoutError after `timeout` seconds.
@@ -353,9 +422,10 @@ class WinePrefix:
         self.start()
         timeout, settle = scaled(timeout), scaled(settle)
         relay = [relay] if isinstance(relay, str) else list(relay)
-        if relay and self._relay != relay:
-            self.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "REG_SZ", ";".join(relay))
-            self._relay = relay
+        if lines := self.relay_lines(relay):
+            self.import_reg(lines)
+        if not self._services:
+            self.wine("rundll32.exe")
         WinePrefix._runs += 1
         tag = f"{os.getpid()}-{WinePrefix._runs}"
         extra = dict(env or {}, WINERUN_TAG=tag)
@@ -364,7 +434,7 @@ class WinePrefix:
             if re.search(r"[%\r\n\0]", args) or re.search(r"[&|<>]", re.sub(r'"[^"]*("|$)', "", args)):
                 raise ValueError(f"cmd /c cannot pass this command line unchanged: {args!r}")
             extra["WINERUN_CMDLINE"] = cmdline = cmdline + (" " + args if args else "")
-            argv = [TARGET.wine, "cmd.exe", "/c", "%WINERUN_CMDLINE%"]
+            argv = [TARGET.wine, self.program("cmd.exe"), "/c", "%WINERUN_CMDLINE%"]
         else:
             argv = [TARGET.wine, os.path.abspath(exe), *map(str, args)]
             cmdline += " " + subprocess.list2cmdline(argv[2:]) if args else ""
@@ -387,6 +457,15 @@ class WinePrefix:
             stderr = err.read().decode("utf-8", "replace")
             calls = parse_relay(stderr, relay) if relay else []
             return RunResult(code & 0xFF, cmdline, out.read(), stderr, calls, leftovers, time.monotonic() - t0)
+
+    def relay_lines(self, names) -> list[str]:
+        """The .reg lines that let runs of this prefix trace `names` ("user32.MessageBoxA")
+        too, [] when they already do: for an import_reg with other lines, before the runs
+        that ask for them."""
+        if set(names) <= self._relay:
+            return []
+        self._relay |= set(names)
+        return value_lines(r"HKCU\Software\Wine\Debug", {"RelayInclude": ("REG_SZ", ";".join(sorted(self._relay)))})
 
     def _tagged(self, tag: str) -> dict:
         """pid -> command line of the live processes with this run's tag, Wine's own aside."""
@@ -437,15 +516,10 @@ class WinePrefix:
         str, a list (MULTI_SZ), an int (DWORD/QWORD), exact bytes (any type: an 8-byte
         REG_DWORD...) or None (delete).  regedit adds a final NUL to string data that lacks
         one, so such data is appended to wineserver's file instead, with the server stopped."""
-        lines, raw = [f"[{_full_key(key)}]"], []
-        for name, (type_, value) in values.items():
-            t, data = _encode(type_, value)
-            if t in (1, 2, 7) and data is not None and (len(data) % 2 or data[-2:] != b"\0\0"):
-                raw.append(_reg_line(name, t, data, hive=True))
-            else:
-                lines.append(_reg_line(name, t, data))
-        if len(lines) > 1 or not raw:
-            self.import_reg(lines)
+        raw = [_reg_line(name, *_encode(*v), hive=True) for name, v in values.items() if _hive_only(*_encode(*v))]
+        regular = {name: v for name, v in values.items() if not _hive_only(*_encode(*v))}
+        if regular or not raw:
+            self.import_reg(value_lines(key, regular))
         if raw:
             self.stop()
             path, rest = self._hive(key)
@@ -461,20 +535,22 @@ class WinePrefix:
 
     def delete_key(self, key: str):
         """Delete a key and its subkeys (nothing happens if there is none)."""
-        self.import_reg([f"[-{_full_key(key)}]"])
+        self.delete_keys(key)
+
+    def delete_keys(self, *keys: str):
+        """delete_key of each, in one regedit."""
+        self.import_reg([deletion(key) for key in keys])
 
     def read_key(self, key: str, exact: bool = False) -> dict | None:
         """{name: (type name, value)} of a key (see _value), or None if regedit answers that
         there is no such key; RuntimeError with all regedit said when it fails otherwise.
 
         By default `regedit /E` (~0.1 s), which misprints ill-formed data: any REG_DWORD
-        as its first 4 bytes, a string without final NUL cut or "".  exact=True stops the
-        server (~1.3 s with the restart) and reads the exact bytes from its files."""
+        as its first 4 bytes, a string without final NUL cut or "".  exact=True asks the
+        harness's reader.exe (as quick), which gets the exact stored bytes from the
+        registry calls (RegEnumValueW)."""
         if exact:
-            self.stop()
-            path, rest = self._hive(key)
-            with open(path, encoding="ascii") as f:
-                return parse_reg(f.read(), rest, hive=True)
+            return self.read_keys(key)[0]
         path, full = os.path.join(self.scratch, "export.reg"), _full_key(key)
         if os.path.exists(path):
             os.unlink(path)
@@ -488,6 +564,49 @@ class WinePrefix:
         # Not regedit's answer "no such key": a file it could not write, a root it
         # does not know, an export without the key... never taken for a missing key.
         raise RuntimeError(f"regedit /E {full} failed: {_said(p)}")
+
+    def read_keys(self, *keys: str) -> list:
+        """read_key(key, exact=True) of each key, in one Wine process (reader.exe)."""
+        found = []
+        for key, (error, values) in zip(keys, self.ask_reader(*(("key", _full_key(k)) for k in keys))):
+            if error not in (0, 2):  # 2: ERROR_FILE_NOT_FOUND, no such key
+                raise RuntimeError(f"reader.exe cannot open {key}: Windows error {error}")
+            found.append(None if error else {
+                bytes.fromhex(name).decode("utf-16-le"): _value(int(t), bytes.fromhex(data))
+                for t, name, data in values})
+        return found
+
+    def read_files(self, *paths: str) -> list:
+        """The bytes of each file (a Windows path) as a Windows program reads it, None
+        where it does not open; one Wine process (reader.exe)."""
+        return [None if error else bytes.fromhex(data[0][0])
+                for error, data in self.ask_reader(*(("file", p) for p in paths))]
+
+    def list_ansi(self, folder: str) -> dict:
+        """{name: (8.3 name or "", attributes)} of a folder (a Windows path) as an ANSI
+        program lists it (FindFirstFileA: names in the ANSI code page, best fit or '?');
+        RuntimeError with the Windows error when it cannot be listed."""
+        [(error, entries)] = self.ask_reader(("dir", folder))
+        if error:
+            raise RuntimeError(f"reader.exe cannot list {folder}: Windows error {error}")
+        return {decode_ansi(bytes.fromhex(name)): (short, int(attributes, 16))
+                for name, short, attributes in entries}
+
+    def ask_reader(self, *requests: tuple) -> list:
+        """reader.exe's answers to (what, argument) requests (see reader/reader.cpp), in one
+        Wine process: [(Windows error, [the fields of each line after the answer's own])];
+        the fields after the error of the answer's own line are the first "line"."""
+        p = self.wine(helper("reader"), *(x for request in requests for x in request))
+        answers = []
+        for line in p.stdout.decode("ascii").splitlines():
+            what, *fields = line.split("\t")
+            if what in ("key", "file", "dir"):
+                answers.append((int(fields[0]), [fields[1:]] if fields[1:] else []))
+            elif answers:
+                answers[-1][1].append(fields)
+        if p.returncode or len(answers) != len(requests):
+            raise RuntimeError(f"reader.exe answered {len(answers)} of {len(requests)} requests: {_said(p)}")
+        return answers
 
     def _hive(self, key: str) -> tuple:
         """(wineserver's file holding key, the key's path in that file)."""
@@ -506,10 +625,7 @@ class WinePrefix:
     def set_tmp(self, unix_dir=None, *, windows: str | None = None):
         """TMP of the next programs: a Unix folder (as Z:\\...), a raw Windows string, or
         neither: no TMP at all (removed from both keys; GetTempPath then uses TEMP)."""
-        if unix_dir is None and windows is None:
-            self.import_reg([f"[{_full_key(k)}]\n" + '"TMP"=-' for k in (USER_ENV, SYSTEM_ENV)])
-        else:
-            self.set_env("TMP", windows if windows is not None else win_path(unix_dir))
+        self.import_reg(tmp_lines(unix_dir, windows=windows))
 
     def add_drive(self, letter: str, unix_dir, type_: str | None = None) -> str:
         """Make `letter`: a drive whose root is the Unix folder unix_dir, of Wine's drive type
