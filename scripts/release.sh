@@ -16,7 +16,7 @@
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
+ROOT=$(cd "$(dirname "$0")/.." && pwd -P)   # physical, as git names its top level
 die() { echo "release.sh: $*" >&2; exit 1; }
 [ $# -le 1 ] && [[ ${1:-} != -* ]] || { echo "Usage: bash scripts/release.sh [OUTDIR]" >&2; exit 2; }
 outdir=${1:-$ROOT/dist}
@@ -31,7 +31,13 @@ version=$(i686-w64-mingw32-windres -i "$exe" -O rc |
           sed -n 's/^ *VALUE "ProductVersion", "\(.*\)"\r\{0,1\}$/\1/p' | sort -u)
 [[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || die "no single ProductVersion of digits and dots in $exe: '$version'"
 
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)} ||
+# The commit's date only when this tree is a checkout of its own, not a copy lying in
+# some other repository's folder.
+commit_date() {
+  [ "$(git -C "$ROOT" rev-parse --show-toplevel 2>/dev/null)" = "$ROOT" ] &&
+    git -C "$ROOT" log -1 --format=%ct
+}
+epoch=${SOURCE_DATE_EPOCH:-$(commit_date)} ||
   die "no SOURCE_DATE_EPOCH and no git commit to date the zip's entries by"
 [[ $epoch =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH=$epoch is not a count of seconds"
 
