@@ -11,8 +11,9 @@
 # One commit makes the same zip, byte for byte, on any machine, from any folder, at any
 # time: entries in a fixed order, dated SOURCE_DATE_EPOCH or else the commit's date,
 # with fixed attributes, no extra fields (no clock, no owner, no mode of the files on
-# this machine), and stored uncompressed, so that no zlib's version or flavour changes
-# the bytes (the exe, the bulk of it, would shrink by little more than a third).
+# this machine), and stored uncompressed, so that no zlib's version or flavour (zlib-ng
+# deflates otherwise) changes the bytes: deflated, the exe would take less than half
+# its room, a hundred-odd kilobytes not worth a zip that depends on the machine.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 
@@ -55,7 +56,8 @@ out, exe, autorun, guide, version, epoch = sys.argv[1:]
 # README.txt is UTF-8 with a byte order mark and CR LF line ends: Notepad shows it
 # right on every Windows from XP on, whatever the system's code page (Windows-1251 text
 # would be unreadable on a system whose ANSI code page is another; Notepad knows UTF-8
-# by its mark since Windows 2000, and before Windows 10 shows LF alone as no line end).
+# by its mark since Windows 2000, and before Windows 10 (1809) shows LF alone as no
+# line end).
 # The source stays UTF-8 with LF in git, readable in any diff; VERSION names the key
 # the statistics go under.
 text = open(guide, encoding="utf-8").read()
@@ -66,7 +68,7 @@ files = [("start.exe", open(exe, "rb").read()),
          ("autorun.inf", open(autorun, "rb").read()),
          ("README.txt", readme)]
 sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
-files.append(("SHA256SUMS.txt", sums.encode("ascii")))  # LF: sha256sum -c takes a CR for part of the name
+files.append(("SHA256SUMS.txt", sums.encode("ascii")))  # LF: shasum takes a CR for part of a name
 
 # A zip's times are MS-DOS local times from 1980 on: the epoch's UTC, wherever this runs.
 when = time.gmtime(max(int(epoch), 315532800))[:6]
@@ -76,7 +78,7 @@ with zipfile.ZipFile(out, "w") as archive:
         entry.compress_type = zipfile.ZIP_STORED
         entry.create_system = 0        # MS-DOS: the attributes below are FAT's
         entry.create_version = entry.extract_version = 20
-        entry.external_attr = 0x20     # FILE_ATTRIBUTE_ARCHIVE, as Windows' own zips have it
+        entry.external_attr = 0x20     # FILE_ATTRIBUTE_ARCHIVE: a plain file
         archive.writestr(entry, data)
 PY
 chmod "$(printf '%o' $((0666 & ~0$(umask))))" "$tmp"
