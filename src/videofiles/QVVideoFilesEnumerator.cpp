@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "common/Paths.h"
@@ -93,10 +94,47 @@ struct TQVVideoFilesEnumerator::Folder {
   bool Is(const FileIdentity& identity) { return Id() == identity; }
 };
 
+namespace {
+
+struct IdentityHash {
+  std::size_t operator()(const FileIdentity& identity) const {
+    const std::uint64_t mixed =
+        (identity.FileIndex ^ (std::uint64_t{identity.VolumeSerialNumber} << 32)) *
+        0x9E3779B97F4A7C15u;
+    return static_cast<std::size_t>(mixed >> 32) ^ static_cast<std::size_t>(mixed);
+  }
+};
+
+}  // namespace
+
 struct TQVVideoFilesEnumerator::WalkState {
-  std::vector<Folder> Ancestors;     // the folders being walked, from the start down
-  std::vector<Folder> ThroughLinks;  // every folder listed through a link so far
+  std::vector<Folder> Ancestors;  // the folders being walked, from the start down
   std::size_t LinksEntered = 0;
+
+  // Whether a folder of `identity` was listed through links already: a
+  // look-up in a hashed set, so that a walk costs time and memory in
+  // proportion to the folders it lists, however many lie below links.
+  bool ListedThroughLinks(const FileIdentity& identity) {
+    for (Folder& folder : unread_) {
+      if (const std::optional<FileIdentity>& read = folder.Id()) throughLinks_.insert(*read);
+    }
+    unread_.clear();
+    return throughLinks_.count(identity) != 0;
+  }
+  // Records a folder as listed through links. Its identity, when not read
+  // yet, is read once one is asked for: while a single link was entered,
+  // none is. A folder that cannot tell its identity is no other.
+  void Record(Folder folder) {
+    if (!folder.Known) {
+      unread_.push_back(std::move(folder));
+    } else if (folder.Identity) {
+      throughLinks_.insert(*folder.Identity);
+    }
+  }
+
+ private:
+  std::unordered_set<FileIdentity, IdentityHash> throughLinks_;
+  std::vector<Folder> unread_;
 };
 
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
@@ -237,10 +275,6 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
 // this": a tree without links is walked as it was.
 bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
                                     WalkState& state) {
-  const auto listedThroughLinks = [&](const FileIdentity& identity) {
-    return std::any_of(state.ThroughLinks.begin(), state.ThroughLinks.end(),
-                       [&](Folder& other) { return other.Is(identity); });
-  };
   if (link) {
     const std::optional<FileIdentity> identity = folder.Id();
     if (!identity) {
@@ -249,7 +283,7 @@ bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
       if (throughLink) return false;
     } else if (std::any_of(state.Ancestors.begin(), state.Ancestors.end(),
                            [&](Folder& ancestor) { return ancestor.Is(*identity); }) ||
-               listedThroughLinks(*identity)) {
+               state.ListedThroughLinks(*identity)) {
       // Back to a folder being walked above (again and again, down to the
       // path limit), or to one listed through another link already.
       return false;
@@ -260,9 +294,9 @@ bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
     // already. While one link alone was entered it cannot be: nothing else
     // was listed through links.
     const std::optional<FileIdentity> identity = folder.Id();
-    if (identity && listedThroughLinks(*identity)) return false;
+    if (identity && state.ListedThroughLinks(*identity)) return false;
   }
-  state.ThroughLinks.push_back(std::move(folder));
+  state.Record(std::move(folder));
   return true;
 }
 

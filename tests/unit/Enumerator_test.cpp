@@ -194,6 +194,7 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
     const char* name;
     std::vector<std::pair<const char*, const char*>> links;  // in listing order
     std::vector<std::string> expected;
+    bool noFileIndex = false;
   } rows[] = {
       {"two links to one folder",
        {{"D:\\Disc\\Link1", "D:\\Disc\\Films"}, {"D:\\Disc\\Link2", "D:\\Disc\\Films"}},
@@ -216,9 +217,18 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
         {"D:\\Out\\L1\\a", "D:\\Out\\L2"}, {"D:\\Out\\L1\\b", "D:\\Out\\L2"}},
        {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\a\\c.avi",
         "D:\\Disc\\Films\\a\\a\\d.avi"}},
+      // A volume that cannot tell folders apart: a link is entered from a
+      // folder reached by its own path, and none below it (here the same
+      // link, again and again, down to the path limit).
+      {"a link back, on a volume without identities",
+       {{"D:\\Disc\\Films\\Back", "D:\\Disc"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\Back\\Films\\a.avi",
+        "D:\\Disc\\Films\\Back\\Films\\Drama\\b.avi"},
+       true},
   };
   for (const auto& row : rows) {
     MemoryPlatform platform;
+    platform.NoFileIndex = row.noFileIndex;
     platform.AddFile("D:\\Disc\\Films\\a.avi", 1);
     platform.AddFile("D:\\Disc\\Films\\Drama\\b.avi", 2);
     platform.AddFile("D:\\Out\\L1\\c.avi", 3);
