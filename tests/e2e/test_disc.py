@@ -137,6 +137,12 @@ class Refusals(WorkFolder):
         r = make_disc(self.root / "films", again, "--label", "Second", env={"TZ": "Asia/Tokyo"})
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(again.read_bytes(), image.read_bytes())
+        # The same films (dates and all) in another folder, at another path: the same bytes.
+        moved = self.root / "elsewhere" / "other name"
+        shutil.copytree(self.root / "films", moved)
+        r = make_disc(moved, self.root / "moved.iso", "--label", "Second")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual((self.root / "moved.iso").read_bytes(), image.read_bytes())
 
 
 class BigFilm(WorkFolder):
