@@ -37,8 +37,9 @@ a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
-followed. The same FOLDER makes the same image, byte for byte: its dates are those
-of FOLDER's newest entry (or SOURCE_DATE_EPOCH, when set).
+followed. The same FOLDER makes the same image, byte for byte, and so do the same
+films copied elsewhere with their dates: its dates are those of FOLDER's newest entry
+(or SOURCE_DATE_EPOCH, when set).
 
 REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
 64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
