@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark, in one command: builds Reelstart.exe and phase_bench.exe
-# (win32 preset, or win64 where Wine needs the test twin: tools/winearch.py) and sort_bench (host preset), runs the host micro-benchmark
-# of the sort, then bench/run.py: the real Reelstart.exe under Wine on a large
+# (win32 preset, or win64 where Wine needs the test twin: tools/winearch.py) and sort_bench and
+# walk_bench (host preset), runs the host micro-benchmarks of the sort and of the walk below
+# links, then bench/run.py: the real Reelstart.exe under Wine on a large
 # synthetic tree of films, against a bare walker as the floor. A few minutes;
 # the figures are printed and kept in build/bench/. Options are passed on to
 # bench/run.py (e.g. --runs 9). Never part of the tests: nothing is asserted.
@@ -33,12 +34,16 @@ cmake --build --preset "$arch" -j 2
 cmake --build --preset "$arch" -j 2 --target phase_bench
 [ "$arch" = win32 ] || { cmake --preset win32 >/dev/null; cmake --build --preset win32 -j 2; }
 cmake --preset host >/dev/null
-cmake --build --preset host -j 2 --target sort_bench
+cmake --build --preset host -j 2 --target sort_bench walk_bench
 
 mkdir -p build/bench
 echo "== Sort on the host (Google Benchmark; build/bench/sort_bench.json)"
 build/host/sort_bench --benchmark_min_time=0.2 \
   --benchmark_out=build/bench/sort_bench.json --benchmark_out_format=json
+echo
+echo "== The walk below links on the host (Google Benchmark; build/bench/walk_bench.json)"
+build/host/walk_bench --benchmark_min_time=0.2 \
+  --benchmark_out=build/bench/walk_bench.json --benchmark_out_format=json
 echo
 echo "== Reelstart.exe under Wine (bench/run.py)"
 python3 bench/run.py "$@"

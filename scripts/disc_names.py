@@ -20,7 +20,9 @@ MAX_NAME = 103     # the longest Joliet name genisoimage writes (-joliet-long); 
 MAX_PATH = 259     # what Windows' paths take: MAX_PATH less the terminating zero
 DISC_ROOT = "D:\\"  # the root of a disc in its drive, for the path limit
 LEFT_OUT = {"START.EXE", "AUTORUN.INF"}   # at the root, in any case
-DEVICE = re.compile(r"CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9]", re.I)
+# Windows also reserves COM and LPT with a superscript 1, 2 or 3 (U+00B9 U+00B2 U+00B3 of
+# Latin-1): names arrive decoded from UTF-8, so each is one character here.
+DEVICE = re.compile("CON|PRN|AUX|NUL|COM[1-9\u00b9\u00b2\u00b3]|LPT[1-9\u00b9\u00b2\u00b3]", re.I)
 FORBIDDEN = re.compile(r'[\\:*?"<>|\x00-\x1f\x7f]')
 
 
@@ -46,8 +48,8 @@ RULES = {
                   lambda e: len(e.name) > MAX_NAME),
     "forbidden character": ('holds \\ : * ? " < > | or a control character, which Windows does not '
                             "allow in a name", lambda e: FORBIDDEN.search(e.name)),
-    "device name": ("a device name to Windows (CON PRN AUX NUL COM1-9 LPT1-9, with any extension): "
-                    "it opens the device, not the file",
+    "device name": ("a device name to Windows (CON PRN AUX NUL COM1-9 LPT1-9, also COM¹-³ LPT¹-³; "
+                    "with any extension): it opens the device, not the file",
                     lambda e: DEVICE.fullmatch(e.name.split(".")[0].rstrip(" "))),
     "trailing dot or space": ("ends in a dot or a space, which Windows drops: the name opens "
                               "another entry or none", lambda e: e.name.endswith((".", " "))),

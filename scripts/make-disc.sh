@@ -37,8 +37,9 @@ a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
-followed. The same FOLDER makes the same image, byte for byte: its dates are those
-of FOLDER's newest entry (or SOURCE_DATE_EPOCH, when set).
+followed. The same FOLDER makes the same image, byte for byte, and so do the same
+films copied elsewhere with their dates: its dates are those of FOLDER's newest entry
+(or SOURCE_DATE_EPOCH, when set).
 
 REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
 64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
@@ -178,12 +179,37 @@ written=$(stat -c %s "$tmp")
 [ "$written" -eq $((sectors * 2048)) ] ||
   die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
 # genisoimage fills the second half of UDF's volume set id (after the date, in hex)
-# with a value that changes from run to run: made from FOLDER, the label and the date
-# instead, in each copy of the volume descriptor, with the descriptor's CRC and checksum.
-python3 - "$tmp" "$folder|$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
-import sys, zlib
-path, seed = sys.argv[1], zlib.crc32(sys.argv[2].encode("utf-8", "surrogateescape"))
+# with a value that changes from run to run: made from what the disc holds instead (not
+# from where FOLDER lies, so that the same films anywhere make the same image), in each
+# copy of the volume descriptor, with the descriptor's CRC and checksum.
+python3 - "$tmp" "$folder" "$work" "$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
+import os, stat, sys, zlib
+path, folder, work, disc = sys.argv[1:]
 SECTOR, ANCHOR, PRIMARY = 2048, 256, 1   # the anchor's sector; the primary descriptor's tag id
+
+def content_seed():
+    """A CRC of the volume id, the date, start.exe and autorun.inf, and each entry that
+    goes on the disc from FOLDER: its path below FOLDER, kind, size and date (in seconds,
+    as the image keeps it)."""
+    seed = zlib.crc32(disc.encode("utf-8", "surrogateescape"))
+    for name in ("start.exe", "autorun.inf"):
+        with open(os.path.join(work, name), "rb") as f:
+            seed = zlib.crc32(f.read(), seed)
+    own = lambda name: os.fsencode(name).lower() in (b"start.exe", b"autorun.inf")
+    for top, dirs, files in os.walk(folder):
+        relative = os.path.relpath(top, folder)
+        if relative == ".":  # the disc's own start.exe and autorun.inf stand for these
+            dirs[:], files = [d for d in dirs if not own(d)], [f for f in files if not own(f)]
+        dirs.sort()
+        names = sorted(dirs + files)
+        for name in names:
+            info = os.lstat(os.path.join(top, name))
+            kind = b"d" if stat.S_ISDIR(info.st_mode) else b"l" if stat.S_ISLNK(info.st_mode) else b"f"
+            entry = os.fsencode(os.path.normpath(os.path.join(relative, name)))
+            seed = zlib.crc32(b"%s\0%s\0%d\0%d\0" % (entry, kind, info.st_size, info.st_mtime_ns // 10**9), seed)
+    return seed
+
+seed = content_seed()
 
 def crc(data):  # CRC-ITU-T (polynomial 0x1021, start 0), as UDF's descriptor tags take it
     value = 0

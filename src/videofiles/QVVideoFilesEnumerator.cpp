@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "common/Paths.h"
@@ -93,10 +94,47 @@ struct TQVVideoFilesEnumerator::Folder {
   bool Is(const FileIdentity& identity) { return Id() == identity; }
 };
 
+namespace {
+
+struct IdentityHash {
+  std::size_t operator()(const FileIdentity& identity) const {
+    const std::uint64_t mixed =
+        (identity.FileIndex ^ (std::uint64_t{identity.VolumeSerialNumber} << 32)) *
+        0x9E3779B97F4A7C15u;
+    return static_cast<std::size_t>(mixed >> 32) ^ static_cast<std::size_t>(mixed);
+  }
+};
+
+}  // namespace
+
 struct TQVVideoFilesEnumerator::WalkState {
-  std::vector<Folder> Ancestors;     // the folders being walked, from the start down
-  std::vector<Folder> ThroughLinks;  // every folder listed through a link so far
+  std::vector<Folder> Ancestors;  // the folders being walked, from the start down
   std::size_t LinksEntered = 0;
+
+  // Whether a folder of `identity` was listed through links already: a
+  // look-up in a hashed set, so that a walk costs time and memory in
+  // proportion to the folders it lists, however many lie below links.
+  bool ListedThroughLinks(const FileIdentity& identity) {
+    for (Folder& folder : unread_) {
+      if (const std::optional<FileIdentity>& read = folder.Id()) throughLinks_.insert(*read);
+    }
+    unread_.clear();
+    return throughLinks_.count(identity) != 0;
+  }
+  // Records a folder as listed through links. Its identity, when not read
+  // yet, is read once one is asked for: while a single link was entered,
+  // none is. A folder that cannot tell its identity is no other.
+  void Record(Folder folder) {
+    if (!folder.Known) {
+      unread_.push_back(std::move(folder));
+    } else if (folder.Identity) {
+      throughLinks_.insert(*folder.Identity);
+    }
+  }
+
+ private:
+  std::unordered_set<FileIdentity, IdentityHash> throughLinks_;
+  std::vector<Folder> unread_;
 };
 
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
@@ -135,19 +173,49 @@ std::string ReadAs(std::string name, bool folder) {
   return ThePlatform().CharUpperBuffA(std::move(name));
 }
 
-// A name of dots alone other than "." and ".." ("..."): inside a path
-// Windows reads it as one of those, the folder itself or the one above.
+// A name of dots alone other than "." and ".." ("...", "....").
 bool OnlyDots(const std::string& name) {
   return name.find_first_not_of('.') == std::string::npos && name != "." && name != "..";
+}
+
+// Whether the folder `entries[i]`, named with dots alone, is what its listed
+// name reaches as a folder on a path. Platforms read such a name each their
+// own way. Microsoft documents a name of three dots or more as a name, not
+// normalised, but for a single trailing dot taken off: "....\" reads as
+// "...\". Wine takes that dot off too, and reads "...\" as "..\", for
+// which GetFullPathNameA answers the folder above and opening answers
+// nothing. So the path itself is asked. With an 8.3 name, the folder's
+// identity through it tells. Without one, the folder reached must be none
+// that the name with dots taken off could reach: neither the folder listed
+// nor the one above ("." and ".."), nor another name of dots alone of the
+// listing, known by its 8.3 name or, if shorter, by its own. (A shorter one
+// that no path reaches may then be taken for the longer: its films are
+// listed under the longer name, once, by a path that opens them.)
+bool ReachesItself(const std::string& dir, const std::vector<FindData>& entries, std::size_t i) {
+  const auto reaches = [&](const std::string& name) { return EntryIdentity(dir + name + "\\"); };
+  const FindData& entry = entries[i];
+  const std::optional<FileIdentity> reached = reaches(entry.FileName);
+  if (!reached) return false;
+  if (!entry.AlternateFileName.empty()) return reached == reaches(entry.AlternateFileName);
+  for (const char* dots : {".", ".."}) {
+    if (reached == reaches(dots)) return false;
+  }
+  for (std::size_t j = 0; j < entries.size(); ++j) {
+    const FindData& other = entries[j];
+    if (j == i || !OnlyDots(other.FileName)) continue;
+    if ((!other.AlternateFileName.empty() && reached == reaches(other.AlternateFileName)) ||
+        (other.FileName.size() < entry.FileName.size() && reached == reaches(other.FileName))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Whether looking `path` up finds the very entry it was listed as: 8.3 names
 // are unique within a folder, so the one found tells. Names with wildcards
 // ('?' stands in for what the code page lacks) match more than themselves.
 bool FindsItself(const std::string& path, const FindData& entry) {
-  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos || OnlyDots(entry.FileName)) {
-    return false;
-  }
+  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
   FindData found;
   const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
   return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
@@ -173,7 +241,6 @@ std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>
   std::vector<bool> ambiguous(entries.size(), false);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     readAs.push_back(ReadAs(entries[i].FileName, IsSubDirectory(entries[i])));
-    ambiguous[i] = OnlyDots(entries[i].FileName);
   }
   std::vector<std::size_t> order(entries.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -194,12 +261,16 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
   for (std::size_t i = 0; i < entries->size(); ++i) {
     const FindData& entry = (*entries)[i];
     const std::string& shortName = entry.AlternateFileName;
-    // A name of dots alone without an 8.3 name has no path of its own:
-    // inside a path Windows reads it as another folder's ("...." as "...",
-    // "..." as "..", the one above).
-    if (OnlyDots(entry.FileName) && shortName.empty()) continue;
-    const bool byShortName =
-        ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
+    bool byShortName = false;
+    if (OnlyDots(entry.FileName)) {
+      // On a path it may read as another folder's name: walked by the name
+      // that reaches the folder itself, if any. (No film bears such a name.)
+      if (!IsSubDirectory(entry)) continue;
+      byShortName = !ReachesItself(dir, *entries, i);
+      if (byShortName && shortName.empty()) continue;
+    } else {
+      byShortName = ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
+    }
     std::string path = dir + (byShortName ? shortName : entry.FileName);
     if (IsSubDirectory(entry)) {
       // The 8.3 name also reaches a folder whose listed name opens nothing,
@@ -237,10 +308,6 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
 // this": a tree without links is walked as it was.
 bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
                                     WalkState& state) {
-  const auto listedThroughLinks = [&](const FileIdentity& identity) {
-    return std::any_of(state.ThroughLinks.begin(), state.ThroughLinks.end(),
-                       [&](Folder& other) { return other.Is(identity); });
-  };
   if (link) {
     const std::optional<FileIdentity> identity = folder.Id();
     if (!identity) {
@@ -249,7 +316,7 @@ bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
       if (throughLink) return false;
     } else if (std::any_of(state.Ancestors.begin(), state.Ancestors.end(),
                            [&](Folder& ancestor) { return ancestor.Is(*identity); }) ||
-               listedThroughLinks(*identity)) {
+               state.ListedThroughLinks(*identity)) {
       // Back to a folder being walked above (again and again, down to the
       // path limit), or to one listed through another link already.
       return false;
@@ -260,9 +327,9 @@ bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
     // already. While one link alone was entered it cannot be: nothing else
     // was listed through links.
     const std::optional<FileIdentity> identity = folder.Id();
-    if (identity && listedThroughLinks(*identity)) return false;
+    if (identity && state.ListedThroughLinks(*identity)) return false;
   }
-  state.ThroughLinks.push_back(std::move(folder));
+  state.Record(std::move(folder));
   return true;
 }
 

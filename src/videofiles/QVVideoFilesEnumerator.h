@@ -27,7 +27,9 @@ class TQVVideoFilesEnumerator {
   // it is not entered, nor one that leads to a folder already listed through
   // another link, so no folder is listed more than twice (once by its own
   // path, once through links) and a film reached through two links is
-  // listed once. A folder of dots alone without an 8.3 name is left out.
+  // listed once. A folder named with dots alone ("...") is walked by that
+  // name where it reaches the folder itself, else by its 8.3 name; without
+  // one, it is left out.
   void FindFiles(const std::string& mask);
 
   [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }

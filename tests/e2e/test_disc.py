@@ -94,6 +94,8 @@ class Refusals(WorkFolder):
             self.file(f"{rule}/a.avi")
             self.file(f"{rule}/{name}")
         self.file("case twin/film.AVI")
+        self.file("superscript device name/a.avi")  # the device name rule's, again
+        self.file("superscript device name/COM¹.avi")
         cases = [  # (folder, output, options, message[, environment])
             ("missing", "out/a.iso", [], r"no folder"),
             ("no films", "out/a.iso", [], r"holds no film"),
@@ -106,6 +108,7 @@ class Refusals(WorkFolder):
             ("long name", "out/a.iso", [], r"'x{100}\.avi': longer than 103 characters"),
             ("forbidden character", "out/a.iso", [], r"'What\?\.avi': holds"),
             ("device name", "out/a.iso", [], r"'Sub/com1\.Wmv': a device name"),
+            ("superscript device name", "out/a.iso", [], r"'COM¹\.avi': a device name"),
             ("trailing dot or space", "out/a.iso", [], r"'Extra\.': ends in a dot or a space"),
             ("case twin", "out/a.iso", [], r"'Film\.avi': differs from another name of its folder in case alone"),
             ("path too long", "out/a.iso", [], r"'x{100}/y{100}/z{60}\.avi': its path on the disc, D:\\ included"),
@@ -134,6 +137,12 @@ class Refusals(WorkFolder):
         r = make_disc(self.root / "films", again, "--label", "Second", env={"TZ": "Asia/Tokyo"})
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual(again.read_bytes(), image.read_bytes())
+        # The same films (dates and all) in another folder, at another path: the same bytes.
+        moved = self.root / "elsewhere" / "other name"
+        shutil.copytree(self.root / "films", moved)
+        r = make_disc(moved, self.root / "moved.iso", "--label", "Second")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual((self.root / "moved.iso").read_bytes(), image.read_bytes())
 
 
 class BigFilm(WorkFolder):

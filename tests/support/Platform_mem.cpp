@@ -102,8 +102,9 @@ std::vector<std::string> SplitPath(const std::string& path) {
 // one trailing dot, the last name all its trailing dots and spaces, so
 // "D:\a\.. " is "D:\a" while "D:\a\.. \" is the folder ".. " inside it.
 // Nothing when the path names what no entry can bear: "D:\...\" reads as
-// "D:\..\" with a literal "..".
-std::optional<std::vector<std::string>> ReadPath(const std::string& path) {
+// "D:\..\" with a literal ".." (as `dots` has it).
+std::optional<std::vector<std::string>> ReadPath(const std::string& path,
+                                                 MemoryPlatform::DotsReading dots) {
   const std::vector<std::string> parts = SplitPath(path);
   if (parts.empty()) return std::vector<std::string>{};
   const bool endsInSeparator = path.back() == '\\';
@@ -119,7 +120,15 @@ std::optional<std::vector<std::string>> ReadPath(const std::string& path) {
       if (name.empty()) continue;
     } else if (name.back() == '.') {
       name.pop_back();
-      if (name == "." || name == "..") return std::nullopt;
+      if (name == "..") {  // "..." less its dot
+        if (dots == MemoryPlatform::DotsReading::Wine) return std::nullopt;
+        if (dots == MemoryPlatform::DotsReading::Windows) {
+          name = "...";
+        } else {
+          if (names.size() > 1) names.pop_back();
+          continue;
+        }
+      }
     }
     names.push_back(std::move(name));
   }
@@ -163,7 +172,7 @@ MemoryPlatform::MemoryPlatform() { previous_ = SetPlatform(this); }
 MemoryPlatform::~MemoryPlatform() { SetPlatform(previous_); }
 
 MemoryPlatform::Node* MemoryPlatform::Find(const std::string& path) const {
-  const std::optional<std::vector<std::string>> names = ReadPath(path);
+  const std::optional<std::vector<std::string>> names = ReadPath(path, DotsNames);
   return names ? Find(*names) : nullptr;
 }
 
@@ -177,7 +186,7 @@ MemoryPlatform::Node* MemoryPlatform::LookUp(const std::string& path, long& erro
     error = kErrorInvalidName;
     return nullptr;
   }
-  std::optional<std::vector<std::string>> names = ReadPath(path);
+  std::optional<std::vector<std::string>> names = ReadPath(path, DotsNames);
   if (Node* node = names ? Find(*names) : nullptr) return node;
   if (names && !names->empty()) names->pop_back();
   const Node* folder = names && !names->empty() ? Find(*names) : nullptr;

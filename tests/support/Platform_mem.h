@@ -75,6 +75,13 @@ class MemoryPlatform final : public Platform {
   // GetFileInformationByHandle answers file index 0 for everything, as some
   // network redirectors do.
   bool NoFileIndex = false;
+  // How a folder's name of three dots or more reads on a path (before a
+  // '\'). Wine (8.0) takes one trailing dot off, so "....\" is "...\", and
+  // "...\" is a literal "..\", which opens nothing. Windows, as Microsoft
+  // documents it, keeps "..." a name of its own. GetFullPathNameA's "..\"
+  // for it, taken as the folder above, is a reading a walk must survive too.
+  enum class DotsReading { Wine, Windows, FolderAbove };
+  DotsReading DotsNames = DotsReading::Wine;
 
   // --- Process and locale ----------------------------------------------------
   std::string CommandLine = "Reelstart.exe";

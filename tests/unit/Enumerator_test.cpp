@@ -161,18 +161,41 @@ TEST(FindFilesTest, DoesNotFollowALinkBackToAnAncestor) {
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
-TEST(FindFilesTest, EntersAFolderOfDotsOnlyByIts8Dot3Name) {
-  MemoryPlatform platform;
-  // Inside a path Windows reads "..." as "..": listing "D:\\...\\*.*" could
-  // list the folder above, again and again. Not even tried.
-  platform.AddFile("D:\\...\\in dots.avi", 3);
-  platform.SetShortName("D:\\...", "2E2E~1");
-  // Without an 8.3 name it has no path: "D:\\....\\" reads as "D:\\...\\", the
-  // folder beside it. Left out.
-  platform.AddFile("D:\\....\\in four dots.avi", 4);
-  EXPECT_EQ(Walk(), std::vector<std::string>{"D:\\2E2E~1\\in dots.avi"});
-  for (const char* mask : {"D:\\...\\*.*", "D:\\....\\*.*"}) {
-    EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), mask), 0) << mask;
+TEST(FindFilesTest, EntersAFolderOfDotsOnlyByTheNameThatReachesIt) {
+  using Dots = MemoryPlatform::DotsReading;
+  // "....\" reads as "...\" on every platform: "...." is never listed by
+  // that name, which would list "..." again. Each is walked by the name that
+  // reaches it, found by asking, not by one platform's rule.
+  const struct {
+    Dots reading;
+    const char* threeDots;  // the 8.3 name of "..."
+    const char* fourDots;   // of a folder "...." beside it; null: no such folder
+    std::vector<std::string> expected;
+  } rows[] = {
+      // "...\" opens nothing.
+      {Dots::Wine, "2E2E~1", "", {"D:\\Films\\2E2E~1\\three.avi", "D:\\Films\\c.avi"}},
+      {Dots::Wine, "", "2E2E~2", {"D:\\Films\\2E2E~2\\four.avi", "D:\\Films\\c.avi"}},
+      // "...\" is "..." itself, with or without an 8.3 name.
+      {Dots::Windows, "2E2E~1", "", {"D:\\Films\\...\\three.avi", "D:\\Films\\c.avi"}},
+      {Dots::Windows, "", "", {"D:\\Films\\...\\three.avi", "D:\\Films\\c.avi"}},
+      // "...\" is D:\, outside the walk: no way to "..." itself.
+      {Dots::FolderAbove, "", nullptr, {"D:\\Films\\c.avi"}},
+  };
+  for (const auto& row : rows) {
+    MemoryPlatform platform;
+    platform.DotsNames = row.reading;
+    platform.AddFile("D:\\outside.avi", 1);
+    platform.AddFile("D:\\Films\\...\\three.avi", 3);
+    if (*row.threeDots != '\0') platform.SetShortName("D:\\Films\\...", row.threeDots);
+    if (row.fourDots != nullptr) {
+      platform.AddFile("D:\\Films\\....\\four.avi", 4);
+      if (*row.fourDots != '\0') platform.SetShortName("D:\\Films\\....", row.fourDots);
+    }
+    platform.AddFile("D:\\Films\\c.avi", 5);
+    EXPECT_EQ(Walk("D:\\Films\\*.*"), row.expected)
+        << static_cast<int>(row.reading) << " " << row.threeDots;
+    EXPECT_EQ(std::count(platform.Listings.begin(), platform.Listings.end(), "D:\\Films\\....\\*.*"), 0);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
   }
 }
 
@@ -194,6 +217,7 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
     const char* name;
     std::vector<std::pair<const char*, const char*>> links;  // in listing order
     std::vector<std::string> expected;
+    bool noFileIndex = false;
   } rows[] = {
       {"two links to one folder",
        {{"D:\\Disc\\Link1", "D:\\Disc\\Films"}, {"D:\\Disc\\Link2", "D:\\Disc\\Films"}},
@@ -216,9 +240,18 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
         {"D:\\Out\\L1\\a", "D:\\Out\\L2"}, {"D:\\Out\\L1\\b", "D:\\Out\\L2"}},
        {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\a\\c.avi",
         "D:\\Disc\\Films\\a\\a\\d.avi"}},
+      // A volume that cannot tell folders apart: a link is entered from a
+      // folder reached by its own path, and none below it (here the same
+      // link, again and again, down to the path limit).
+      {"a link back, on a volume without identities",
+       {{"D:\\Disc\\Films\\Back", "D:\\Disc"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\Back\\Films\\a.avi",
+        "D:\\Disc\\Films\\Back\\Films\\Drama\\b.avi"},
+       true},
   };
   for (const auto& row : rows) {
     MemoryPlatform platform;
+    platform.NoFileIndex = row.noFileIndex;
     platform.AddFile("D:\\Disc\\Films\\a.avi", 1);
     platform.AddFile("D:\\Disc\\Films\\Drama\\b.avi", 2);
     platform.AddFile("D:\\Out\\L1\\c.avi", 3);
