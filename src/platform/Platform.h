@@ -145,9 +145,11 @@ class Platform {
   virtual std::string GetTempPathA() = 0;
 
   // --- Shell and user interface ---------------------------------------------
-  // ShellExecuteA without owner window, parameters and working folder.
-  virtual void ShellExecuteA(const std::string& operation, const std::string& file,
-                             int showCommand) = 0;
+  // ShellExecuteA without owner window, parameters and working folder: its
+  // answer, greater than 32 when the shell took the request, else the reason
+  // (SE_ERR_FNF 2: no such file; SE_ERR_NOASSOC 31: nothing opens its type).
+  virtual int ShellExecuteA(const std::string& operation, const std::string& file,
+                            int showCommand) = 0;
   // MessageBoxA without owner window.
   virtual int MessageBoxA(const std::string& text, const std::string& caption,
                           std::uint32_t type) = 0;

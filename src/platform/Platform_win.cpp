@@ -202,9 +202,11 @@ std::string Win32Platform::GetTempPathA() {
   return GetText([](char* buffer, DWORD size) { return ::GetTempPathA(size, buffer); });
 }
 
-void Win32Platform::ShellExecuteA(const std::string& operation, const std::string& file,
-                                  int showCommand) {
-  ::ShellExecuteA(nullptr, operation.c_str(), file.c_str(), nullptr, nullptr, showCommand);
+int Win32Platform::ShellExecuteA(const std::string& operation, const std::string& file,
+                                 int showCommand) {
+  // An HINSTANCE only in name: a number, for compatibility with 16-bit Windows.
+  return static_cast<int>(reinterpret_cast<INT_PTR>(
+      ::ShellExecuteA(nullptr, operation.c_str(), file.c_str(), nullptr, nullptr, showCommand)));
 }
 
 int Win32Platform::MessageBoxA(const std::string& text, const std::string& caption,

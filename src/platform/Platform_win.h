@@ -30,8 +30,8 @@ class Win32Platform final : public Platform {
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override;
 
-  void ShellExecuteA(const std::string& operation, const std::string& file,
-                     int showCommand) override;
+  int ShellExecuteA(const std::string& operation, const std::string& file,
+                    int showCommand) override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
   std::string LoadStringA(std::uint32_t id) override;

@@ -4,8 +4,12 @@ program's own layer over the real calls (contract/contract.cpp), built by
 scripts/build.sh for the prefix's architecture (winerun.HELPERS). A case that fails here and passes on the host is
 a stand-in that believes what Windows does not do.
 
-The read-only volume is a drive of type cdrom whose Unix folder and file have no write
-bits, in a prefix whose wineserver cannot override them (as test_hostile's).
+The read-only volume is a drive of type cdrom whose Unix folder and files have no write
+bits for their owner, in a prefix whose wineserver cannot override them (as
+test_hostile's); one file keeps write bits for others, so that Wine shows it writable.
+Folder links and a folder named of dots alone are made on the Unix side, where Windows
+calls cannot make them. The program runs as "contract program.exe" in a folder named
+"Reelstart contract", so that its path and its 8.3 form differ.
 """
 import os
 import re
@@ -23,20 +27,31 @@ HERE = WORK / __name__
 class Contract(unittest.TestCase):
 
     def test_every_case_holds_on_wine(self):
-        exe = w.helper("contract")
         HERE.mkdir(parents=True, exist_ok=True)
+        exe = HERE / "Reelstart contract" / "contract program.exe"
+        exe.parent.mkdir(exist_ok=True)
+        shutil.copyfile(w.helper("contract"), exe)
         disc = HERE / "disc"
         if disc.exists():
             os.chmod(disc, 0o755)
             shutil.rmtree(disc)
         disc.mkdir()
-        (disc / "film.avi").write_bytes(b"0123456789")
-        os.chmod(disc / "film.avi", 0o444)
+        for name, mode in (("film.avi", 0o444), ("writable.avi", 0o466)):
+            (disc / name).write_bytes(b"0123456789")
+            os.chmod(disc / name, mode)
         os.chmod(disc, 0o555)
+        linked = HERE / "linked"
+        shutil.rmtree(linked, ignore_errors=True)
+        (linked / "Target").mkdir(parents=True)
+        (linked / "Target" / "film.avi").write_bytes(b"0123456789")
+        (linked / "Link").symlink_to("Target")
+        (linked / "Target" / "Back").symlink_to("..")
+        (linked / "...").mkdir()
+        (linked / "..." / "film.avi").write_bytes(b"0123456789")
         with UserPrefix(str(HERE / "prefix")) as prefix:
             self.assertFalse(prefix.server_overrides_permissions())
             drive = prefix.add_drive("r", disc, "cdrom")
-            r = prefix.run(exe, [drive], timeout=120)
+            r = prefix.run(str(exe), [drive, w.win_path(linked)], timeout=120)
         out = r.stdout if isinstance(r.stdout, str) else w.decode_ansi(r.stdout)
         print(out, file=sys.stderr)
         summary = re.search(r"^(\d+) cases ran, (\d+) failed", out, re.M)

@@ -13,12 +13,14 @@ GIB = 1 << 30
 class ScanAndPlay(ReelstartTest):
 
     def test_playlist_of_a_nested_tree_byte_for_byte(self):
-        self.film("Film 1.avi", 700_000_000)
+        self.film("Film 1.avi", 1_500_000_000)           # sparse; more than 1 GiB
         self.film("Extra/Clip.wmv", 20_000_000)
         self.film(".hidden/Trailer.MPEG", 5_000_000)     # hidden dot folder, upper case
         self.film("clips.avi/inner.mpg", 1_000)          # a folder named like a film
         self.film("Сериал/Серия 1.mpg", 350_000_000)
-        self.film("Big.wmv", 5 * GIB)                     # more than 4 GiB, sparse
+        # More than 4 GiB, sparse: its size read modulo 4 GiB (1 GiB) would put
+        # it after Film 1.avi.
+        self.film("Big.wmv", 5 * GIB)
         for other in ("readme.txt", "film.avi.tmp", "film.mkv", "film"):
             self.film(other, 900_000_000)
         records = self.opens()

@@ -79,9 +79,9 @@ class FailingPlatform final : public Platform {
     return Through().GetEnvironmentVariableA(name);
   }
   std::string GetTempPathA() override;
-  void ShellExecuteA(const std::string& operation, const std::string& file,
-                     int showCommand) override {
-    Through().ShellExecuteA(operation, file, showCommand);
+  int ShellExecuteA(const std::string& operation, const std::string& file,
+                    int showCommand) override {
+    return Through().ShellExecuteA(operation, file, showCommand);
   }
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <tuple>
 
+#include "common/CommandLine.h"
+#include "common/Paths.h"
 #include "support/FailingPlatform.h"
 #include "support/Win32Constants.h"
 
@@ -133,11 +136,15 @@ void ReadOnlyFiles(Context& c) {
        kErrorAccessDenied);
 }
 
-// A handle opened for reading writes nothing, even on a file just made.
+// A handle opened for reading writes nothing, even on a file just made. A
+// file made anew clears the last error; made over one already there, the
+// call says so with ERROR_ALREADY_EXISTS.
 void WritesNeedWriteAccess(Context& c) {
   const std::string path = c.Dir + "a.asx";
+  c.P.GetFileAttributesA(c.Dir + "none");  // leaves ERROR_FILE_NOT_FOUND
   const NativeHandle file =
       c.P.CreateFileA(path, kGenericRead, 0, kCreateAlways, kFileAttributeNormal);
+  c.Eq("made anew: the last error", LastError(c), kErrorSuccess);
   c.True("made", file != kInvalidHandleValue);
   if (file == kInvalidHandleValue) return;
   std::uint32_t written = 7;
@@ -147,6 +154,10 @@ void WritesNeedWriteAccess(Context& c) {
   std::uint32_t high = 0;
   c.Eq("size", c.P.GetFileSize(file, high), 0u);
   c.P.CloseHandle(file);
+  const NativeHandle again =
+      c.P.CreateFileA(path, kGenericWrite, 0, kCreateAlways, kFileAttributeNormal);
+  c.Eq("made over it: the last error", LastError(c), kErrorAlreadyExists);
+  if (again != kInvalidHandleValue) c.P.CloseHandle(again);
 }
 
 // A disc's file system refuses every write with ERROR_ACCESS_DENIED. (Under
@@ -157,6 +168,11 @@ void ReadOnlyVolume(Context& c) {
   const std::string disc = c.F.ReadOnlyFolder();
   c.Eq("reader", OpenError(c, disc + "film.avi", kGenericRead, kFileShareRead), kErrorSuccess);
   c.Eq("writer", OpenError(c, disc + "film.avi", kGenericWrite, kShareAll), kErrorAccessDenied);
+  // The volume refuses what the file's attributes would allow.
+  c.Eq("attributes of a writable file", c.P.GetFileAttributesA(disc + "writable.avi") &
+       kFileAttributeReadOnly, 0u);
+  c.Eq("writer of a writable file",
+       OpenError(c, disc + "writable.avi", kGenericWrite, kShareAll), kErrorAccessDenied);
   c.Eq("creator over a file", OpenError(c, disc + "film.avi", kGenericWrite, 0, kCreateAlways),
        kErrorAccessDenied);
   c.Eq("creator of a new file", OpenError(c, disc + "new.asx", kGenericWrite, 0, kCreateAlways),
@@ -432,37 +448,357 @@ void VersionBlocks(Context& c) {
   c.Eq("its error", LastError(c), kErrorFileNotFound);
 }
 
-// FailingPlatform fails the nth real call, and only that one.
-void FailedCalls(Context& c) {
-  const std::string path = c.Dir + "film.avi";
-  Write(c, path);
-  FailingPlatform faults(c.P);
-  using Call = FailingPlatform::Call;
-  faults.FailCall(Call::CreateFileA, 2, kErrorNotReady);
-  const auto open = [&] {
-    return faults.CreateFileA(path, kGenericRead, kFileShareRead, kOpenExisting,
-                              kFileAttributeNormal);
+int Sign(int order) { return order < 0 ? -1 : order > 0 ? 1 : 0; }
+
+// Names compared as the order by name compares them: CompareStringA with
+// NORM_IGNORECASE, and the sort keys LCMapStringA makes with the same flag,
+// compared byte by byte, in the same order; CharUpperBuffA as names are
+// folded. Windows-1251 texts.
+void LocaleText(Context& c) {
+  const struct {
+    const char* a;
+    const char* b;
+    int order;  // of a against b: -1, 0, 1
+  } rows[] = {
+      {"film", "FILM", 0},                       // case counts for nothing
+      {"\xB8\xEB\xEA\xE0", "\xA8\xCB\xCA\xC0", 0},  // ёлка, ЁЛКА
+      {"film2", "film10", 1},                    // digits are no numbers
+      {"film", "films", -1},                     // a text before those it begins
+      {"zebra", "\xE0\xE8\xF1\xF2", -1},         // Latin before Cyrillic: аист
+      {"9 films", "a film", -1},                 // digits before letters
+      {"_x", "1x", -1},                          // symbols before digits
+      {"a b", "ab", -1},                         // a space is a symbol
+      {"\xB8\xEB\xEA\xE0", "\xE5\xE6\xE8\xEA", 1},  // ёлка after ежик: ё is е first
+      {"\xE5\xEB\xEA\xE0", "\xB8\xEB\xEA\xE0", -1},  // елка before ёлка: then after it
+      {"\xFF\xE1\xEB\xEE\xEA\xEE", "\xD9\xF3\xEA\xE0", 1},  // яблоко after Щука
+      {"co-op", "coo", 1},                       // a hyphen weighs nothing first
+      {"co-op", "coop", 1},                      // and then more than nothing
+      {"it's", "its", 1},                        // as an apostrophe does
   };
-  const NativeHandle first = open(), second = open();
-  c.Eq("the planned error", static_cast<long>(faults.GetLastError()), kErrorNotReady);
-  const NativeHandle third = open();
-  c.True("the first open", first != kInvalidHandleValue);
-  c.True("the second open fails", second == kInvalidHandleValue);
-  c.True("the third open", third != kInvalidHandleValue);
-  c.Eq("opens made", faults.CallCount(Call::CreateFileA), 3u);
-  if (first == kInvalidHandleValue) return;
-  faults.FailCall(Call::GetFileSize, 1, kErrorNotReady);
-  std::uint32_t high = 0x55;
-  c.Eq("a failed size", faults.GetFileSize(first, high), kInvalidFileSize);
-  c.Eq("its high part untouched", high, 0x55u);
-  c.Eq("its error", static_cast<long>(faults.GetLastError()), kErrorNotReady);
-  c.Eq("the size", faults.GetFileSize(first, high), 10u);
-  c.Eq("its high part", high, 0u);
-  faults.CloseHandle(first);
-  if (third != kInvalidHandleValue) faults.CloseHandle(third);
+  for (const auto& row : rows) {
+    const std::string what = std::string(row.a) + " against " + row.b;
+    c.Eq(what, c.P.CompareStringA(kNormIgnoreCase, row.a, row.b), kCstrEqual + row.order);
+    const std::string keyA = c.P.LCMapStringA(kLcmapSortKey | kNormIgnoreCase, row.a);
+    const std::string keyB = c.P.LCMapStringA(kLcmapSortKey | kNormIgnoreCase, row.b);
+    c.True("sort keys of " + what, !keyA.empty() && keyA.back() == '\0' && !keyB.empty());
+    c.Eq("order of the sort keys of " + what, Sign(keyA.compare(keyB)) + 1, row.order + 1);
+  }
+  const struct {
+    const char* text;
+    const char* upper;
+  } upper[] = {
+      {"film_2.avi", "FILM_2.AVI"},
+      {"\xB8\xEB\xEA\xE0 \xF9\xF3\xEA\xE0 \xFF", "\xA8\xCB\xCA\xC0 \xD9\xD3\xCA\xC0 \xDF"},
+      {"\xA2\xB3\xB4\x90\xBF", "\xA1\xB2\xA5\x80\xAF"},  // ўіґђї
+      {"\xAB\xE9\xBB 1-2", "\xAB\xC9\xBB 1-2"},           // «й» 1-2
+  };
+  for (const auto& row : upper) {
+    c.Eq(std::string("upper case of ") + row.text, c.P.CharUpperBuffA(row.text),
+         std::string(row.upper));
+  }
+  // Windows-1251 is a code page of single bytes.
+  int leadBytes = 0;
+  for (int byte = 0; byte < 256; ++byte) {
+    leadBytes += c.P.IsDBCSLeadByte(static_cast<unsigned char>(byte)) ? 1 : 0;
+  }
+  c.Eq("lead bytes", leadBytes, 0);
+}
+
+// The Russian locale's short date and its separator, whole: the sizes the
+// call reports for its answers count their terminating zero once.
+void LocaleDates(Context& c) {
+  c.Eq("short date", c.P.GetLocaleInfoA(kLocaleSShortDate), std::string("dd.MM.yyyy"));
+  c.Eq("date separator", c.P.GetLocaleInfoA(kLocaleSDate), std::string("."));
+  c.Eq("no such item", c.P.GetLocaleInfoA(0x0FFF), std::string());
+  // Two readings of the clock: each a date and time that can be, the second
+  // not before the first.
+  const SystemTime first = c.P.GetLocalTime(), second = c.P.GetLocalTime();
+  for (const SystemTime& t : {first, second}) {
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = t.Year % 4 == 0 && (t.Year % 100 != 0 || t.Year % 400 == 0);
+    c.True("year " + std::to_string(t.Year), t.Year >= 2000 && t.Year < 2200);
+    c.True("month " + std::to_string(t.Month), t.Month >= 1 && t.Month <= 12);
+    const int days = t.Month >= 1 && t.Month <= 12 ? kDays[t.Month - 1] - (t.Month == 2 && !leap) : 0;
+    c.True("day " + std::to_string(t.Day), t.Day >= 1 && t.Day <= days);
+    c.True("time", t.Hour < 24 && t.Minute < 60 && t.Second < 60 && t.Milliseconds < 1000);
+    // The day of the week the date falls on (Sakamoto's rule; Sunday 0).
+    static constexpr int kShift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    const int y = t.Year - (t.Month < 3 ? 1 : 0);
+    const int weekday =
+        (y + y / 4 - y / 100 + y / 400 + kShift[(t.Month + 11) % 12] + t.Day) % 7;
+    c.Eq("day of the week", t.DayOfWeek, weekday);
+  }
+  const auto stamp = [](const SystemTime& t) {
+    return std::tuple(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Milliseconds);
+  };
+  c.True("the clock runs forward", stamp(first) <= stamp(second));
+}
+
+// What the process is told about itself: the program's path, whole and in
+// 8.3 form, its command line, the address of its image.
+void ProcessFacts(Context& c) {
+  const TLeadBytes none{};
+  const std::string module = c.P.GetModuleFileNameA();
+  c.True("module path " + module, module.size() > 3 && module.substr(1, 2) == ":\\");
+  c.Eq("module name", ExtractFileName(module, none), std::string(kProgramName));
+  c.Eq("module folder", ExtractFileName(ExcludeTrailingBackslash(ExtractFilePath(module, none),
+                                                                 none), none),
+       std::string(kProgramFolder));
+  c.Eq("module a file", c.P.GetFileAttributesA(module) & kFileAttributeDirectory, 0u);
+  c.Eq("module path in full", c.P.GetFullPathNameA(module), module);
+  const std::string shortPath = c.P.GetShortModuleFileNameA();
+  c.True("8.3 path " + shortPath, !shortPath.empty() && shortPath.find(' ') == std::string::npos);
+  for (std::size_t start = 3, end = 0; start < shortPath.size(); start = end + 1) {
+    end = std::min(shortPath.find('\\', start), shortPath.size());
+    const std::string name = shortPath.substr(start, end - start);
+    const std::size_t dot = name.find('.');
+    c.True("8.3 name " + name, dot == std::string::npos ? name.size() <= 8
+                                                         : dot <= 8 && name.size() - dot <= 4);
+  }
+  const auto byLong = Identity(c, module), byShort = Identity(c, shortPath);
+  c.True("the 8.3 path opens the program", byLong && byShort && *byLong == *byShort);
+  // The program's name comes first, whole, however many spaces it holds.
+  const std::vector<std::string> arguments = SplitCommandLine(c.P.GetCommandLineA());
+  c.True("arguments", arguments.size() >= 2);
+  if (!arguments.empty()) {
+    c.Eq("program as started", ExtractFileName(arguments[0], none), std::string(kProgramName));
+  }
+  // Images load at 64 KiB boundaries.
+  const std::uintptr_t base = c.P.GetModuleBase();
+  c.True("image base " + std::to_string(base), base != 0 && base % 0x10000 == 0);
+}
+
+// Environment variables: names case-blind; unset and empty read alike;
+// values longer than any first guess at a buffer, whole. The temporary
+// folder follows TMP.
+void Environment(Context& c) {
+  const char* name = "REELSTART_CONTRACT";
+  const struct {
+    const char* row;
+    std::optional<std::string> value;  // nothing: unset
+  } rows[] = {
+      {"Cyrillic", "\xD4\xE8\xEB\xFC\xEC"},  // Фильм
+      {"empty", ""},
+      {"unset", std::nullopt},
+      {"259 characters", std::string(259, 'x')},
+      {"260 characters", std::string(260, 'y')},
+      {"1000 characters", std::string(1000, 'z')},
+  };
+  for (const auto& row : rows) {
+    c.F.SetVariable(name, row.value ? row.value->c_str() : nullptr);
+    c.Eq(row.row, c.P.GetEnvironmentVariableA("reelstart_Contract"), row.value.value_or(""));
+  }
+  c.F.SetVariable(name, nullptr);
+  const std::string tmp = c.P.GetEnvironmentVariableA("TMP");
+  c.F.SetVariable("TMP", (c.Dir + "Temp").c_str());
+  c.Eq("temporary folder", c.P.GetTempPathA(), c.Dir + "Temp\\");
+  c.F.SetVariable("TMP", tmp.empty() ? nullptr : tmp.c_str());
+}
+
+// Full paths read as a lookup reads them; longer than MAX_PATH, whole.
+void FullPaths(Context& c) {
+  const std::string longName(300 - c.Dir.size(), 'x');
+  const struct {
+    std::string path, full;  // under the case's folder
+  } rows[] = {
+      {"film.avi. . ", "film.avi"}, {"Sub\\..\\film.avi", "film.avi"},
+      {"Sub\\.\\film.avi", "Sub\\film.avi"}, {"Sub\\\\film.avi", "Sub\\film.avi"},
+      {"Sub.\\film.avi", "Sub\\film.avi"}, {"Sub\\", "Sub\\"},
+      {longName, longName},
+  };
+  for (const auto& row : rows) {
+    c.Eq("full path of " + row.path.substr(0, 20), c.P.GetFullPathNameA(c.Dir + row.path),
+         c.Dir + row.full);
+  }
+}
+
+// The system's texts for the errors a file's creation can meet, and for
+// success: one line ending in ".\r\n" (in the user's language: Russian here,
+// under Wine as on a Russian Windows); none for a code the system lacks.
+void ErrorTexts(Context& c) {
+  for (const long code : {kErrorSuccess, kErrorFileNotFound, kErrorPathNotFound,
+                          kErrorAccessDenied, kErrorNotReady, kErrorSharingViolation,
+                          kErrorInvalidName, kErrorFilenameExcedRange}) {
+    const std::string text = c.P.FormatMessageA(static_cast<std::uint32_t>(code));
+    c.True("text of " + std::to_string(code) + ": " + text,
+           text.size() > 3 && text.find_first_of("\r\n") == text.size() - 2 &&
+               text.compare(text.size() - 3, 3, ".\r\n") == 0);
+  }
+  c.Eq("text of no error", c.P.FormatMessageA(0x20000001), std::string());
+}
+
+// The program's string resources: LoadStringA's 1024-byte buffer holds 1023
+// characters and the zero; an id without a string reads as empty, in a block
+// of strings or outside any.
+void StringResources(Context& c) {
+  for (const StringResource& string : Strings()) {
+    c.Eq("string " + std::to_string(string.Id), c.P.LoadStringA(string.Id),
+         string.Text.substr(0, 1023));
+  }
+}
+
+// What the shell answers when it cannot open a file: nothing opens its type;
+// no such file. (Wine answers at once; Windows 8 and later may instead offer
+// to choose a program, which no case here can answer.)
+void ShellAnswers(Context& c) {
+  Write(c, c.Dir + "film.rsq");
+  c.Eq("no association", c.P.ShellExecuteA("open", c.Dir + "film.rsq", kSwShowNormal),
+       kSeErrNoAssoc);
+  c.Eq("no such file", c.P.ShellExecuteA("open", c.Dir + "none.asx", kSwShowNormal), kSeErrFnf);
+}
+
+// What the walk relies on: a folder reached through a link is the target, by
+// identity and by contents, a link back up included; a folder named of dots
+// alone is listed as it is, and its 8.3 name, where it has one, reaches it.
+// (Its own name does not, under Wine, which reads "X\...\" as "X\..\";
+// Windows keeps "..." as a name: only the listing and the 8.3 name are
+// common.)
+void FolderLinks(Context& c) {
+  const std::string root = c.F.LinkedFolder();
+  const auto top = Identity(c, root), target = Identity(c, root + "Target");
+  const auto link = Identity(c, root + "Link"), linkSlash = Identity(c, root + "Link\\");
+  const auto back = Identity(c, root + "Target\\Back");
+  const auto film = Identity(c, root + "Target\\film.avi");
+  const auto round = Identity(c, root + "Link\\Back\\Link\\film.avi");
+  if (!top || !target || !link || !linkSlash || !back || !film || !round) return;
+  c.True("a link is its target", *link == *target && *linkSlash == *target);
+  c.True("a link up is the folder above", *back == *top);
+  c.True("a file through two links is the file", *round == *film);
+  c.Eq("contents through a link", Listing(c, root + "Link\\*"),
+       Listing(c, root + "Target\\*"));
+  std::vector<FindData> entries;
+  c.Eq("the folder", Listing(c, root + "*", &entries), std::string(".|..|...|Link|Target"));
+  for (const FindData& entry : entries) {
+    c.Eq(entry.FileName + " is a folder", entry.FileAttributes & kFileAttributeDirectory,
+         kFileAttributeDirectory);
+    if (entry.FileName != "..." || entry.AlternateFileName.empty()) continue;
+    const std::string dots = root + entry.AlternateFileName;
+    c.Eq("the dots folder's film by its 8.3 name",
+         AttributesError(c, dots + "\\film.avi"), kErrorSuccess);
+    const auto inside = Identity(c, dots);
+    c.True("the dots folder by its 8.3 name", inside && *inside != *top);
+  }
+}
+
+// A volume that answers file index 0 for every entry: two folders answer
+// one identity. (The stand-in's alone: no drive of Wine's answers so.)
+void IndexlessVolume(Context& c) {
+  const std::string folder = c.F.IndexlessFolder();
+  const auto a = Identity(c, folder + "a"), b = Identity(c, folder + "b");
+  if (!a || !b) return;
+  c.Eq("file index", a->FileIndex, 0u);
+  c.True("two folders, one identity", *a == *b);
+}
+
+// A call failed on purpose through FailingPlatform answers as the platform
+// answers when that call fails of itself: each row makes the call fail for
+// real, then plans the error it gave for the same call where it would work.
+struct Answer {
+  std::string Text;  // what the call gave back
+  long Error = kErrorSuccess;
+  bool operator==(const Answer&) const = default;
+};
+
+Answer Failure(Platform& p, const std::string& answer) {
+  return {answer, static_cast<long>(p.GetLastError())};
+}
+
+void FailedCalls(Context& c) {
+  using Call = FailingPlatform::Call;
+  const std::string film = c.Dir + "film.avi", none = c.Dir + "none.avi";
+  Write(c, film);
+  const auto open = [](Platform& p, const std::string& path, std::uint32_t access) {
+    const NativeHandle file = p.CreateFileA(path, access, kShareAll, kOpenExisting,
+                                            kFileAttributeNormal);
+    const Answer answer = Failure(p, file == kInvalidHandleValue ? "no handle" : "a handle");
+    if (file != kInvalidHandleValue) p.CloseHandle(file);
+    return answer;
+  };
+  const auto find = [](Platform& p, const std::string& mask, bool next) {
+    FindData data;
+    const NativeHandle listing = p.FindFirstFileA(mask, data);
+    if (listing == kInvalidHandleValue || !next) {
+      const Answer answer = Failure(p, listing == kInvalidHandleValue ? "no listing" : "a listing");
+      if (listing != kInvalidHandleValue) p.FindClose(listing);
+      return answer;
+    }
+    const bool more = p.FindNextFileA(listing, data);
+    const Answer answer = Failure(p, more ? "more" : "no more");
+    p.FindClose(listing);
+    return answer;
+  };
+  const auto write = [](Platform& p, const std::string& path, std::uint32_t access) {
+    const NativeHandle file = p.CreateFileA(path, access, kShareAll, kOpenExisting,
+                                            kFileAttributeNormal);
+    std::uint32_t written = 7;
+    const bool ok = p.WriteFile(file, "abc", 3, written);
+    const Answer answer = Failure(p, (ok ? "written " : "refused, written ") +
+                                         std::to_string(written));
+    p.CloseHandle(file);
+    return answer;
+  };
+  const auto query = [](Platform& p, const char* value) {
+    RegistryKey key = 0;
+    p.RegCreateKeyExA(kHkeyCurrentUser, kRegistryKey, kRegOptionNonVolatile, kKeyAllAccess, key);
+    const std::uint32_t dword = 1;
+    p.RegSetValueExA(key, "Count", kRegDword, &dword, 4);
+    std::uint32_t type = 0, size = 4, data = 0;
+    // The Reg* calls answer their error and leave the last error alone.
+    const long status = p.RegQueryValueExA(key, value, type, &data, size);
+    p.RegCloseKey(key);
+    return Answer{"status", status};
+  };
+  const std::string versioned = c.F.VersionedFile();
+  const struct {
+    const char* name;
+    Call call;
+    std::function<Answer(Platform&)> real, planned;
+  } rows[] = {
+      {"CreateFileA", Call::CreateFileA, [&](Platform& p) { return open(p, none, kGenericRead); },
+       [&](Platform& p) { return open(p, film, kGenericRead); }},
+      {"FindFirstFileA", Call::FindFirstFileA, [&](Platform& p) { return find(p, none, false); },
+       [&](Platform& p) { return find(p, film, false); }},
+      {"FindNextFileA", Call::FindNextFileA, [&](Platform& p) { return find(p, film, true); },
+       [&](Platform& p) { return find(p, c.Dir + "*", true); }},
+      {"WriteFile", Call::WriteFile, [&](Platform& p) { return write(p, film, kGenericRead); },
+       [&](Platform& p) { return write(p, film, kGenericWrite); }},
+      {"GetFileAttributesA", Call::GetFileAttributesA,
+       [&](Platform& p) { return Failure(p, std::to_string(p.GetFileAttributesA(none))); },
+       [&](Platform& p) { return Failure(p, std::to_string(p.GetFileAttributesA(film))); }},
+      {"GetFileVersionInfoSizeA", Call::GetFileVersionInfoSizeA,
+       [&](Platform& p) { return Failure(p, std::to_string(p.GetFileVersionInfoSizeA(none))); },
+       [&](Platform& p) {
+         return Failure(p, std::to_string(p.GetFileVersionInfoSizeA(versioned)));
+       }},
+      {"GetLocaleInfoA", Call::GetLocaleInfoA,
+       [&](Platform& p) { return Failure(p, p.GetLocaleInfoA(0x0FFF)); },
+       [&](Platform& p) { return Failure(p, p.GetLocaleInfoA(kLocaleSShortDate)); }},
+      {"RegQueryValueExA", Call::RegQueryValueExA, [&](Platform& p) { return query(p, "None"); },
+       [&](Platform& p) { return query(p, "Count"); }},
+  };
+  for (const auto& row : rows) {
+    const Answer real = row.real(c.P);
+    c.True(std::string(row.name) + " fails for real", real.Error != kErrorSuccess);
+    if (real.Error == kErrorSuccess) continue;
+    FailingPlatform faults(c.P);
+    faults.FailCall(row.call, 1, real.Error);
+    const Answer planned = row.planned(faults);
+    c.Eq(std::string(row.name) + " failed on purpose", planned.Text, real.Text);
+    c.Eq(std::string(row.name) + ": its error", planned.Error, real.Error);
+  }
 }
 
 }  // namespace
+
+std::vector<StringResource> Strings() {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "\xD4\xE8\xEB\xFC\xEC 0123 ";  // "Фильм 0123 "
+  return {{1, "\xCA\xEE\xED\xF2\xF0\xE0\xEA\xF2"},  // "Контракт"
+          {2, text},
+          {3, ""},
+          {5, "last"},
+          {4000, ""}};
+}
 
 const std::vector<Case>& Cases() {
   static const std::vector<Case> cases = {
@@ -482,6 +818,16 @@ const std::vector<Case>& Cases() {
       {"PathLimit", PathLimit},
       {"RegistryValues", RegistryValues},
       {"VersionBlocks", VersionBlocks},
+      {"LocaleText", LocaleText},
+      {"LocaleDates", LocaleDates},
+      {"ProcessFacts", ProcessFacts},
+      {"Environment", Environment},
+      {"FullPaths", FullPaths},
+      {"ErrorTexts", ErrorTexts},
+      {"StringResources", StringResources},
+      {"ShellAnswers", ShellAnswers},
+      {"FolderLinks", FolderLinks},
+      {"IndexlessVolume", IndexlessVolume, true},
       {"FailedCalls", FailedCalls},
   };
   return cases;

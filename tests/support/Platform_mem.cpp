@@ -1,6 +1,7 @@
 #include "support/Platform_mem.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -20,7 +21,14 @@ using win::kErrorPathNotFound;
 using win::kErrorResourceTypeNotFound;
 using win::kErrorSharingViolation;
 constexpr char kVersionSignature[4] = {'F', 'E', '2', 'X'};
+using win::kErrorAlreadyExists;
+using win::kErrorEnvvarNotFound;
 using win::kErrorFilenameExcedRange;
+using win::kErrorInvalidFlags;
+using win::kErrorMrMidNotFound;
+using win::kErrorResourceNameNotFound;
+using win::kSeErrFnf;
+using win::kSeErrNoAssoc;
 using win::kErrorInvalidName;
 using win::kFileAttributeReadOnly;
 // The longest path the ANSI file calls take: MAX_PATH less the terminating zero.
@@ -95,6 +103,66 @@ std::vector<std::string> SplitPath(const std::string& path) {
     start = end + 1;
   }
   return parts;
+}
+
+// The first-level weight of a character other than a hyphen or an apostrophe:
+// its group (2 symbols, 3 digits, 4 Latin, 5 Russian, 6 other Cyrillic letters)
+// and its rank within the group, each at least 2.
+std::pair<char, char> Weight(unsigned char byte) {
+  static const std::array<unsigned char, 256> symbolRanks = [] {
+    std::array<unsigned char, 256> ranks{};
+    int next = 2;
+    for (int b = 0; b < 256; ++b) {
+      const char16_t upper = FoldCase(Utf16FromWin1251(std::string(1, static_cast<char>(b)))[0]);
+      const bool symbol = !(upper >= u'0' && upper <= u'9') && !(upper >= u'A' && upper <= u'Z') &&
+                          !(upper >= 0x400 && upper <= 0x4FF);
+      if (symbol) ranks[static_cast<std::size_t>(b)] = static_cast<unsigned char>(next++);
+    }
+    return ranks;
+  }();
+  const char16_t upper = FoldCase(Utf16FromWin1251(std::string(1, static_cast<char>(byte)))[0]);
+  const auto weight = [](int group, int rank) {
+    return std::pair{static_cast<char>(group), static_cast<char>(2 + rank)};
+  };
+  if (upper >= u'0' && upper <= u'9') return weight(3, upper - u'0');
+  if (upper >= u'A' && upper <= u'Z') return weight(4, upper - u'A');
+  if (upper == 0x401) return weight(5, 0x415 - 0x410);  // Ё is Е here
+  if (upper >= 0x410 && upper <= 0x42F) return weight(5, upper - 0x410);
+  if (upper >= 0x400 && upper <= 0x4FF) return weight(6, upper & 0xFF);
+  return {2, static_cast<char>(symbolRanks[byte])};
+}
+
+// A sort key of a Windows-1251 text as the user's locale makes it, in four
+// levels: the letters, digits and other symbols (all symbols before all
+// digits, digits before Latin letters, Latin before Cyrillic, ё with е); then
+// the diacritics (ё after е); then the case (lower before upper), unless
+// `ignoreCase`; then hyphens and apostrophes, which weigh nothing on the first
+// levels (a word sort). The levels are separated by 1 and the key ends in 0,
+// so keys compare byte by byte. Russian letters are in their alphabet's
+// order; the other Cyrillic letters follow я, and symbols follow one another
+// in code order (both unlike Windows, which no comparison here relies on).
+std::string SortKey(std::string_view text, bool ignoreCase) {
+  std::string letters, diacritics, cases, specials;
+  std::size_t position = 0;
+  for (const char byte : text) {
+    const auto b = static_cast<unsigned char>(byte);
+    if (b == '-' || b == '\'') {
+      specials += static_cast<char>(2 + position / 250);
+      specials += static_cast<char>(2 + position % 250);
+      specials += b == '-' ? '\3' : '\2';
+      continue;
+    }
+    if (b == 0xAD) continue;  // a soft hyphen weighs nothing at all
+    const auto [group, rank] = Weight(b);
+    letters += group;
+    letters += rank;
+    diacritics += b == 0xA8 || b == 0xB8 ? '\3' : '\2';  // Ё, ё
+    cases += FoldCase(b) != b ? '\2' : '\3';
+    ++position;
+  }
+  std::string key = letters + '\1' + diacritics + '\1';
+  if (!ignoreCase) key += cases + '\1';
+  return key + specials + '\0';
 }
 
 // The names of `path` as Windows reads a path before it looks anything up:
@@ -390,6 +458,7 @@ void MemoryPlatform::Close(NativeHandle handle, Kind kind, const char* call) {
   if (Use(handle, kind, call) == nullptr) return;
   handles_.erase(handle);
   closed_[handle] = kind;
+  Succeeded();
 }
 
 NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& data) {
@@ -432,6 +501,7 @@ NativeHandle MemoryPlatform::FindFirstFileA(const std::string& mask, FindData& d
   }
   data = listing->Entries[0];
   listing->Next = 1;
+  Succeeded();
   return AddHandle(std::move(listing));
 }
 
@@ -443,6 +513,7 @@ bool MemoryPlatform::FindNextFileA(NativeHandle find, FindData& data) {
     return false;
   }
   data = listing->Entries[listing->Next++];
+  Succeeded();
   return true;
 }
 
@@ -477,6 +548,7 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
   long error = win::kErrorSuccess;
   Node* node = LookUp(fileName, error);
   if (error == kErrorFilenameExcedRange || error == kErrorInvalidName) return Fail(error);
+  bool replaced = false;
   if (creationDisposition == win::kCreateAlways) {
     const std::size_t slash = fileName.rfind('\\');
     Node* parent = slash == std::string::npos ? nullptr : Find(fileName.substr(0, slash + 1));
@@ -494,6 +566,7 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
         return Fail(kErrorAccessDenied);
       }
       if (sharingRefuses(node)) return Fail(kErrorSharingViolation);
+      replaced = true;
     } else {
       node = Make(fileName, false);
     }
@@ -516,6 +589,13 @@ NativeHandle MemoryPlatform::OpenFile(const std::string& fileName, std::uint32_t
     }
     if (sharingRefuses(node)) return Fail(kErrorSharingViolation);
   }
+  // A file made anew clears the last error, one replaced answers
+  // ERROR_ALREADY_EXISTS; an open of what is there says nothing.
+  if (creationDisposition == win::kCreateAlways) {
+    lastError_ = replaced ? kErrorAlreadyExists : win::kErrorSuccess;
+  } else {
+    Succeeded();
+  }
   auto open = std::make_unique<Open>();
   open->Type = Kind::File;
   open->Foreign = foreign;
@@ -532,7 +612,11 @@ std::uint32_t MemoryPlatform::GetFileSize(NativeHandle file, std::uint32_t& file
   fileSizeHigh = static_cast<std::uint32_t>(size >> 32);
   // As kernel32 does: a low part that reads as INVALID_FILE_SIZE comes with
   // ERROR_SUCCESS as the last error, whatever it was before.
-  if (static_cast<std::uint32_t>(size) == win::kInvalidFileSize) lastError_ = win::kErrorSuccess;
+  if (static_cast<std::uint32_t>(size) == win::kInvalidFileSize) {
+    lastError_ = win::kErrorSuccess;
+  } else {
+    Succeeded();
+  }
   return static_cast<std::uint32_t>(size);
 }
 
@@ -542,6 +626,7 @@ bool MemoryPlatform::GetFileInformationByHandle(NativeHandle file, FileIdentity&
   // Each drive a volume of its own serial.
   identity.VolumeSerialNumber = 0x1234AB00u | static_cast<unsigned char>(open->Target->Drive->Name[0]);
   identity.FileIndex = NoFileIndex ? 0 : open->Target->Index;
+  Succeeded();
   return true;
 }
 
@@ -558,6 +643,7 @@ bool MemoryPlatform::WriteFile(NativeHandle file, const void* buffer, std::uint3
   bytesWritten = std::min(bytesToWrite, WriteLimit);
   target->Content.append(static_cast<const char*>(buffer), bytesWritten);
   target->Size = static_cast<std::int64_t>(target->Content.size());
+  Succeeded();
   return true;
 }
 
@@ -570,6 +656,7 @@ std::uint32_t MemoryPlatform::GetFileAttributesA(const std::string& fileName) {
     lastError_ = static_cast<std::uint32_t>(error);
     return win::kInvalidFileAttributes;
   }
+  Succeeded();
   return node->Attributes;
 }
 
@@ -582,43 +669,81 @@ std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
   } else {
     full = CurrentDirectory + fileName;
   }
-  // Windows folds runs of separators into one.
-  full.erase(std::unique(full.begin(), full.end(),
-                         [](char a, char b) { return a == '\\' && b == '\\'; }),
-             full.end());
-  return full;
+  // Read as a lookup reads it (ReadPath); a trailing separator stays.
+  const std::optional<std::vector<std::string>> names = ReadPath(full);
+  Succeeded();
+  if (!names || names->empty()) return full;
+  std::string result;
+  for (const std::string& name : *names) result += (result.empty() ? "" : "\\") + name;
+  if (names->size() == 1 || full.back() == '\\') result += '\\';
+  return result;
 }
 
 std::string MemoryPlatform::FormatMessageA(std::uint32_t messageId) {
-  switch (static_cast<long>(messageId)) {
-    case kErrorFileNotFound:
-      return "The system cannot find the file specified.\r\n";
-    case kErrorPathNotFound:
-      return "The system cannot find the path specified.\r\n";
-    case kErrorAccessDenied:
-      return "Access is denied.\r\n";
-    case kErrorSharingViolation:
-      return "The process cannot access the file because it is being used by another process.\r\n";
-    default:
-      return {};
+  static const std::map<long, const char*> texts = {
+      {win::kErrorSuccess, "The operation completed successfully."},
+      {kErrorFileNotFound, "The system cannot find the file specified."},
+      {kErrorPathNotFound, "The system cannot find the path specified."},
+      {kErrorAccessDenied, "Access is denied."},
+      {kErrorInvalidHandle, "The handle is invalid."},
+      {win::kErrorNotReady, "The device is not ready."},
+      {kErrorSharingViolation,
+       "The process cannot access the file because it is being used by another process."},
+      {kErrorInvalidName, "The filename, directory name, or volume label syntax is incorrect."},
+      {kErrorAlreadyExists, "Cannot create a file when that file already exists."},
+      {kErrorFilenameExcedRange, "The filename or extension is too long."},
+  };
+  const auto found = texts.find(static_cast<long>(messageId));
+  if (found == texts.end()) {
+    lastError_ = kErrorMrMidNotFound;
+    return {};
   }
+  Succeeded();
+  return std::string(found->second) + "\r\n";
 }
 
+// As Windows does: TMP, else TEMP, else the system's folder, with a trailing
+// backslash; whether the folder is there is not checked.
 std::string MemoryPlatform::GetTempPathA() {
-  return TempPath;
+  const std::string* variable = Variable("TMP");
+  if (variable == nullptr || variable->empty()) variable = Variable("TEMP");
+  if (variable == nullptr || variable->empty()) {
+    Succeeded();
+    return TempPath;
+  }
+  std::string path = GetFullPathNameA(*variable);
+  if (path.back() != '\\') path += '\\';
+  return path;
 }
 
 std::string MemoryPlatform::GetEnvironmentVariableA(const std::string& name) {
   EnvironmentReads.push_back(name);
-  for (const auto& [key, value] : Environment) {
-    if (SameName(key, name)) return value;
+  const std::string* value = Variable(name);
+  if (value == nullptr) {
+    lastError_ = kErrorEnvvarNotFound;
+    return {};
   }
-  return {};
+  Succeeded();
+  return *value;
 }
 
-void MemoryPlatform::ShellExecuteA(const std::string& operation, const std::string& file,
-                                   int showCommand) {
+const std::string* MemoryPlatform::Variable(const std::string& name) const {
+  for (const auto& [key, value] : Environment) {
+    if (SameName(key, name)) return &value;
+  }
+  return nullptr;
+}
+
+int MemoryPlatform::ShellExecuteA(const std::string& operation, const std::string& file,
+                                  int showCommand) {
   ShellRequests.push_back({operation, file, showCommand});
+  const Node* node = Find(file);
+  if (node == nullptr || node->IsFolder()) return kSeErrFnf;
+  const std::size_t dot = file.rfind('.');
+  const std::string type = dot == std::string::npos ? std::string() : file.substr(dot);
+  const bool associated = std::any_of(Associations.begin(), Associations.end(),
+                                      [&](const std::string& known) { return SameName(known, type); });
+  return associated ? 42 : kSeErrNoAssoc;  // any answer above 32 means the shell took it
 }
 
 int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& caption,
@@ -629,29 +754,25 @@ int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& capt
 
 int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                                    std::string_view string2) {
-  const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
-  const std::size_t common = std::min(string1.size(), string2.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    auto c1 = static_cast<unsigned char>(string1[i]);
-    auto c2 = static_cast<unsigned char>(string2[i]);
-    if (ignoreCase) {
-      c1 = FoldCase(c1);
-      c2 = FoldCase(c2);
-    }
-    if (c1 != c2) return c1 < c2 ? win::kCstrLessThan : win::kCstrGreaterThan;
+  if ((cmpFlags & ~win::kNormIgnoreCase) != 0) {
+    lastError_ = kErrorInvalidFlags;
+    return 0;
   }
-  if (string1.size() == string2.size()) return win::kCstrEqual;
-  return string1.size() < string2.size() ? win::kCstrLessThan : win::kCstrGreaterThan;
+  const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
+  const int order = SortKey(string1, ignoreCase).compare(SortKey(string2, ignoreCase));
+  Succeeded();
+  return order < 0 ? win::kCstrLessThan : order == 0 ? win::kCstrEqual : win::kCstrGreaterThan;
 }
 
-// Only sort keys: the bytes CompareStringA above compares (case folded when
-// asked), then a zero, so that a text sorts before the longer texts it begins.
+// Only sort keys, and only with the one flag the stand-in knows.
 std::string MemoryPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
-  if ((mapFlags & win::kLcmapSortKey) == 0) return {};
-  std::string key(source);
-  if ((mapFlags & win::kNormIgnoreCase) != 0) key = Folded(std::move(key));
-  key += '\0';
-  return key;
+  if ((mapFlags & ~(win::kLcmapSortKey | win::kNormIgnoreCase)) != 0 ||
+      (mapFlags & win::kLcmapSortKey) == 0) {
+    lastError_ = kErrorInvalidFlags;
+    return {};
+  }
+  Succeeded();
+  return SortKey(source, (mapFlags & win::kNormIgnoreCase) != 0);
 }
 
 bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {
@@ -663,17 +784,30 @@ bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {
 
 namespace reelstart {
 
-std::string MemoryPlatform::CharUpperBuffA(std::string text) { return Folded(std::move(text)); }
+std::string MemoryPlatform::CharUpperBuffA(std::string text) {
+  Succeeded();
+  return Folded(std::move(text));
+}
 
 std::string MemoryPlatform::GetLocaleInfoA(std::uint32_t lcType) {
   LocaleInfoReads.push_back(lcType);
   const auto found = LocaleInfo.find(lcType);
-  return found != LocaleInfo.end() ? found->second : std::string();
+  if (found == LocaleInfo.end()) {
+    lastError_ = kErrorInvalidFlags;
+    return {};
+  }
+  Succeeded();
+  return found->second;
 }
 
 std::string MemoryPlatform::LoadStringA(std::uint32_t id) {
   const auto found = StringTable.find(id);
-  return found != StringTable.end() ? found->second.substr(0, 1023) : std::string();
+  if (found == StringTable.end()) {
+    lastError_ = kErrorResourceNameNotFound;
+    return {};
+  }
+  Succeeded();
+  return found->second.substr(0, 1023);
 }
 
 const std::string* MemoryPlatform::VersionResource(const std::string& fileName) const {
@@ -696,6 +830,7 @@ std::uint32_t MemoryPlatform::GetFileVersionInfoSizeA(const std::string& fileNam
     lastError_ = kErrorResourceTypeNotFound;
     return 0;
   }
+  Succeeded();
   return static_cast<std::uint32_t>(resource->size() * 2 + sizeof kVersionSignature);
 }
 
@@ -711,6 +846,7 @@ bool MemoryPlatform::GetFileVersionInfoA(const std::string& fileName, std::strin
   if (block.size() >= length + sizeof kVersionSignature) {
     std::memcpy(block.data() + length, kVersionSignature, sizeof kVersionSignature);
   }
+  Succeeded();
   return true;
 }
 
@@ -726,6 +862,7 @@ bool MemoryPlatform::VerQueryValueA(std::string& block, const std::string& subBl
   if (!node.IsText) {
     value = block.data() + node.ValueOffset;
     length = static_cast<std::uint32_t>(node.ValueSize);
+    Succeeded();
     return true;
   }
   // The ANSI text goes where Windows puts it: past the resource and its
@@ -739,6 +876,7 @@ bool MemoryPlatform::VerQueryValueA(std::string& block, const std::string& subBl
   if (target + text.size() < block.size()) block[target + text.size()] = '\0';
   value = block.data() + target;
   length = static_cast<std::uint32_t>(text.size());
+  Succeeded();
   return true;
 }
 

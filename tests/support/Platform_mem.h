@@ -3,7 +3,9 @@
 // (access against read-only files and volumes, share modes against other
 // openers); environment, module path and code
 // page; the shell requests and message boxes the program makes, captured
-// instead of shown. What Windows would not do for a correct program (a find
+// instead of shown (the shell answers as it would: no association, no such
+// file). Where Windows leaves an answer open, the stand-in gives the one a
+// program could least rely on: a successful call changes the last error. What Windows would not do for a correct program (a find
 // handle given to CloseHandle, a handle closed twice) and a test's setup
 // naming nothing are reported through OnMisuse (support/Misuse.h). Calls
 // fail on demand through FailingPlatform over it.
@@ -83,6 +85,11 @@ class MemoryPlatform final : public Platform {
   enum class DotsReading { Wine, Windows, FolderAbove };
   DotsReading DotsNames = DotsReading::Wine;
 
+  // What a successful call leaves as the last error where Windows does not
+  // say: not ERROR_SUCCESS, nor what an earlier failure left, so that the
+  // program reads an error right after the call that failed, and only then.
+  static constexpr long kLeftBySuccess = win::kErrorAlreadyExists;
+
   // --- Process and locale ----------------------------------------------------
   std::string CommandLine = "Reelstart.exe";
   std::string ModuleFileName = "C:\\Reelstart.exe";
@@ -95,13 +102,18 @@ class MemoryPlatform final : public Platform {
   // Lead-byte ranges of the ANSI code page: 1251 has none; SetCodePage(932)
   // and the like give those of a double-byte code page.
   void SetCodePage(unsigned codePage);
-  // GetLocaleInfoA answers, by LCTYPE; absent ones read as empty.
-  std::map<std::uint32_t, std::string> LocaleInfo;
+  // GetLocaleInfoA answers, by LCTYPE: a Russian Windows's short date and
+  // its separator; absent ones read as empty (ERROR_INVALID_FLAGS).
+  std::map<std::uint32_t, std::string> LocaleInfo = {{win::kLocaleSShortDate, "dd.MM.yyyy"},
+                                                     {win::kLocaleSDate, "."}};
   // The LCTYPEs GetLocaleInfoA was asked for, in order.
   std::vector<std::uint32_t> LocaleInfoReads;
   SystemTime LocalTime{2007, 5, 2, 29, 12, 0, 0, 0};
   // The executable's string resources.
   std::map<std::uint32_t, std::string> StringTable;
+  // The file types ShellExecuteA opens ("open" verb); any other answers
+  // SE_ERR_NOASSOC, a file not there SE_ERR_FNF.
+  std::vector<std::string> Associations = {".asx"};
   // Version resources by file path: the bytes of the file's RT_VERSION
   // resource (a VS_VERSIONINFO block, as a resource compiler writes it). The
   // version calls answer from them as Windows does: the block is twice the
@@ -175,8 +187,8 @@ class MemoryPlatform final : public Platform {
   std::uintptr_t GetModuleBase() override { return ModuleBase; }
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override;
-  void ShellExecuteA(const std::string& operation, const std::string& file,
-                     int showCommand) override;
+  int ShellExecuteA(const std::string& operation, const std::string& file,
+                    int showCommand) override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
   std::string LoadStringA(std::uint32_t id) override;
@@ -226,6 +238,9 @@ class MemoryPlatform final : public Platform {
   // The version resource of the file at `fileName`; null when there is none.
   const std::string* VersionResource(const std::string& fileName) const;
   NativeHandle Fail(long error);
+  void Succeeded() { lastError_ = kLeftBySuccess; }
+  // The environment variable `name` (names compare case-blind); null when unset.
+  [[nodiscard]] const std::string* Variable(const std::string& name) const;
   // Checks and opens as CreateFileA does, for the program or for another
   // program (`foreign`).
   NativeHandle OpenFile(const std::string& fileName, std::uint32_t desiredAccess,

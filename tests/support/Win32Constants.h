@@ -29,10 +29,18 @@ inline constexpr long kErrorSharingViolation = 32;
 inline constexpr long kErrorNetNameDeleted = 64;
 inline constexpr long kErrorInvalidParameter = 87;
 inline constexpr long kErrorInvalidName = 123;
+inline constexpr long kErrorAlreadyExists = 183;
+inline constexpr long kErrorEnvvarNotFound = 203;
 inline constexpr long kErrorFilenameExcedRange = 206;
 inline constexpr long kErrorMoreData = 234;
+inline constexpr long kErrorMrMidNotFound = 317;
+inline constexpr long kErrorInvalidFlags = 1004;
 inline constexpr long kErrorKeyDeleted = 1018;
 inline constexpr long kErrorResourceTypeNotFound = 1813;
+inline constexpr long kErrorResourceNameNotFound = 1814;
+// ShellExecuteA's answers when it fails.
+inline constexpr int kSeErrFnf = 2;
+inline constexpr int kSeErrNoAssoc = 31;
 inline constexpr std::uint32_t kRegBinary = 3;
 
 }  // namespace reelstart::win

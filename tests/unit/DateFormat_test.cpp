@@ -129,6 +129,7 @@ TEST_F(DateFormatTest, SeparatorAndPictureFromTheLocale) {
   };
   for (const Case& c : cases) {
     MemoryPlatform local;
+    local.LocaleInfo.clear();
     if (c.shortDate != nullptr) local.LocaleInfo[win::kLocaleSShortDate] = c.shortDate;
     if (c.separator != nullptr) local.LocaleInfo[win::kLocaleSDate] = c.separator;
     const TFormatSettings read = GetLocaleFormatSettings();
@@ -150,6 +151,7 @@ TEST_F(DateFormatTest, ReadsEveryNameOnce) {
 
 TEST_F(DateFormatTest, MissingNamesGiveEmptyText) {
   MemoryPlatform bare;
+  bare.LocaleInfo.clear();
   const TFormatSettings read = GetLocaleFormatSettings();
   EXPECT_EQ(DateToStr(Date(2007, 5, 29), read), "5/29/07");
   EXPECT_EQ(FormatDate("[mmmm][ddd]", Date(2007, 5, 29), read), "[][]");

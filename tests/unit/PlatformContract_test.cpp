@@ -17,9 +17,23 @@ namespace {
 
 using namespace version_builder;
 
+// The program as test_contract.py lays it out and starts it under Wine.
+constexpr char kFolder[] = "C:\\Reelstart contract\\";
+constexpr char kProgram[] = "C:\\Reelstart contract\\contract program.exe";
+
 class MemoryFixture final : public contract::Fixture {
  public:
-  explicit MemoryFixture(MemoryPlatform& platform) : p_(platform) {}
+  explicit MemoryFixture(MemoryPlatform& platform) : p_(platform) {
+    p_.AddFile(kProgram, 4096);
+    p_.SetShortName(kFolder, "REELST~1");
+    p_.SetShortName(kProgram, "CONTRA~1.EXE");
+    p_.ModuleFileName = kProgram;
+    p_.ShortModuleFileName = "C:\\REELST~1\\CONTRA~1.EXE";
+    p_.CommandLine = std::string("\"") + kProgram + "\" E:\\ C:\\Linked";
+    for (const contract::StringResource& string : contract::Strings()) {
+      if (!string.Text.empty()) p_.StringTable[string.Id] = string.Text;
+    }
+  }
 
   std::string NewFolder() override {
     p_.AddFolder("C:\\Contract");
@@ -34,12 +48,12 @@ class MemoryFixture final : public contract::Fixture {
   }
   std::string ReadOnlyFolder() override {
     p_.AddFile("E:\\film.avi", 10, 0x21);  // a disc's files are read-only
+    p_.AddFile("E:\\writable.avi", 10);    // but for one
     p_.SetReadOnlyVolume("E:");
     return "E:\\";
   }
   std::string VersionedFile() override {
-    const std::string path = "C:\\Contract.exe";
-    p_.AddFile(path, 4096);
+    const std::string path = kProgram;
     VersionEntry root =
         BinaryValue(u"VS_VERSION_INFO", FixedFileInfo(contract::kVersionMs, contract::kVersionLs,
                                                       contract::kVersionMs, contract::kVersionLs));
@@ -50,6 +64,27 @@ class MemoryFixture final : public contract::Fixture {
     };
     p_.VersionResources[path] = BuildVersionBlock(root);
     return path;
+  }
+  void SetVariable(const std::string& name, const char* value) override {
+    if (value != nullptr) {
+      p_.Environment[name] = value;
+    } else {
+      p_.Environment.erase(name);
+    }
+  }
+  std::string LinkedFolder() override {
+    p_.AddFile("C:\\Linked\\Target\\film.avi", 10);
+    p_.AddFolderLink("C:\\Linked\\Link", "C:\\Linked\\Target");
+    p_.AddFolderLink("C:\\Linked\\Target\\Back", "C:\\Linked");
+    p_.AddFile("C:\\Linked\\...\\film.avi", 10);
+    p_.SetShortName("C:\\Linked\\...", "5ZRJ~1");
+    return "C:\\Linked\\";
+  }
+  std::string IndexlessFolder() override {
+    p_.NoFileIndex = true;
+    p_.AddFolder("F:\\Share\\a");
+    p_.AddFolder("F:\\Share\\b");
+    return "F:\\Share\\";
   }
 
  private:
