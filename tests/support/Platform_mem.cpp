@@ -670,7 +670,7 @@ std::string MemoryPlatform::GetFullPathNameA(const std::string& fileName) {
     full = CurrentDirectory + fileName;
   }
   // Read as a lookup reads it (ReadPath); a trailing separator stays.
-  const std::optional<std::vector<std::string>> names = ReadPath(full);
+  const std::optional<std::vector<std::string>> names = ReadPath(full, DotsNames);
   Succeeded();
   if (!names || names->empty()) return full;
   std::string result;
