@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/build.sh
 python3 tools/winearch.py
 if [ "$(python3 tools/winearch.py --how)" = vm ]; then
-  echo "The end-to-end level runs in an emulated machine: about NN minutes on 2 cores,"
+  echo "The end-to-end level runs in an emulated machine: about 9 minutes on 2 cores,"
   echo "and about 2 more the first time on a machine (its Wine prefix is made and kept)."
 fi
 ctest --preset host -j "$(nproc)" "$@"
