@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Which Reelstart.exe this machine can run under Wine, with which Wine, and where.
 
-Everything that runs Wine asks this one probe: the end-to-end tests and the helper
-programs they build, scripts/demo.sh and the benchmark.
+Everything that runs Wine asks this one probe: the end-to-end tests (and which build
+folder their helper programs come from), scripts/demo.sh, tools/vmrun.py and the
+benchmark.
 
 - The machine runs 32-bit code ("native"): the shipped 32-bit exe (build/win32) in a
   32-bit prefix, started by Debian's `wine` launcher.
@@ -47,7 +48,7 @@ class WineTarget:
     wine: str         # the loader to start Windows programs with
     wineserver: str
     exe: pathlib.Path  # the Reelstart.exe the tests and the demo run
-    cxx: str          # the mingw-w64 compiler for helper programs of the same architecture
+    cxx: str          # the mingw-w64 compiler of the same architecture (the benchmark's floor)
     why: str
     how: str = "native"  # "native", "vm" (Wine runs in tools/vmrun.py's machine) or "twin"
 
