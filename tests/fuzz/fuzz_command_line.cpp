@@ -76,9 +76,12 @@ void CheckSwitches(const std::string& line) {
   const bool quotesClosed = std::count(line.begin(), line.end(), '"') % 2 == 0;
   for (const std::string_view name : {"?", "help", "name", "size", "no", "asc", "desc"}) {
     if (FindSwitch(name)) {
+      // Switch names compare as the user's locale does, where a soft hyphen
+      // (0xAD) weighs nothing, on Windows and Wine alike: "-a\xADsc" is /asc.
       const bool typed =
           std::any_of(arguments.begin() + 1, arguments.end(), [&](const std::string& a) {
-            return a.size() == name.size() + 1 && (a[0] == '-' || a[0] == '/');
+            const auto weighing = a.size() - static_cast<std::size_t>(std::count(a.begin(), a.end(), '\xAD'));
+            return weighing == name.size() + 1 && (a[0] == '-' || a[0] == '/');
           });
       FUZZ_CHECK(typed);
     } else if (quotesClosed && line.find('\0') == std::string::npos) {
