@@ -474,6 +474,7 @@ void LocaleText(Context& c) {
       {"co-op", "coo", 1},                       // a hyphen weighs nothing first
       {"co-op", "coop", 1},                      // and then more than nothing
       {"it's", "its", 1},                        // as an apostrophe does
+      {"a\xADsc", "asc", 0},                     // a soft hyphen weighs nothing at all
   };
   for (const auto& row : rows) {
     const std::string what = std::string(row.a) + " against " + row.b;
