@@ -438,7 +438,7 @@ class Machine:
                 break
             now = time.monotonic()
             if now - checked > HEARTBEAT:
-                checked = console = self._check(console)
+                console, checked = self._check(console), now
             if now > deadline:
                 (self.jobs / f"{n}.kill").touch()
                 print(f"vmrun: the command ran past its limit of {timeout:g} s and was stopped",

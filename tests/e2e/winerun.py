@@ -516,8 +516,13 @@ class WinePrefix:
         str, a list (MULTI_SZ), an int (DWORD/QWORD), exact bytes (any type: an 8-byte
         REG_DWORD...) or None (delete).  regedit adds a final NUL to string data that lacks
         one, so such data is appended to wineserver's file instead, with the server stopped."""
-        raw = [_reg_line(name, *_encode(*v), hive=True) for name, v in values.items() if _hive_only(*_encode(*v))]
-        regular = {name: v for name, v in values.items() if not _hive_only(*_encode(*v))}
+        raw, regular = [], {}
+        for name, value in values.items():
+            encoded = _encode(*value)
+            if _hive_only(*encoded):
+                raw.append(_reg_line(name, *encoded, hive=True))
+            else:
+                regular[name] = value
         if regular or not raw:
             self.import_reg(value_lines(key, regular))
         if raw:
