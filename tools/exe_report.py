@@ -22,7 +22,7 @@ IMAGE_FILE_MACHINE_I386 = 0x14C
 PE32_MAGIC = 0x10B
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 BUILD_TIME_STAMP = 0  # what -Wl,--no-insert-timestamp (CMakeLists.txt) leaves in the header
-SYSTEM_DLLS = {"KERNEL32.dll", "USER32.dll", "ADVAPI32.dll", "SHELL32.dll", "VERSION.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"KERNEL32.dll", "USER32.dll", "ADVAPI32.dll", "SHELL32.dll", "VERSION.dll", "ole32.dll", "msvcrt.dll"}
 
 
 def imports(exe):

@@ -60,8 +60,9 @@ bool FindSwitch(std::string_view name) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     if (argument[0] != '-' && argument[0] != '/') continue;
-    if (platform.CompareStringA(win::kNormIgnoreCase, argument.substr(1), name) ==
-        win::kCstrEqual) {
+    // The line is in the ANSI code page, whatever the Formats locale's is.
+    if (platform.CompareStringA(win::kNormIgnoreCase | win::kLocaleUseCpAcp, argument.substr(1),
+                                name) == win::kCstrEqual) {
       return true;
     }
   }

@@ -29,6 +29,8 @@ inline constexpr RegistryKey kHkeyLocalMachine =
 // which Platform_win.cpp holds each to. (Those only the tests use are in
 // tests/support/Win32Constants.h.)
 namespace win {
+inline constexpr std::uint32_t kFileAttributeHidden = 0x02;
+inline constexpr std::uint32_t kFileAttributeSystem = 0x04;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
@@ -42,9 +44,14 @@ inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000u;
 inline constexpr std::uint32_t kNormIgnoreCase = 1;
+// Read the bytes in the ANSI code page, not in that of the user's Formats
+// locale (CompareStringA, LCMapStringA).
+inline constexpr std::uint32_t kLocaleUseCpAcp = 0x40000000u;
 inline constexpr std::uint32_t kLcmapSortKey = 0x400;
 inline constexpr int kCstrEqual = 2;
 inline constexpr int kSwShowNormal = 1;
+inline constexpr std::uint32_t kCoinitApartmentThreaded = 0x2;
+inline constexpr std::uint32_t kCoinitDisableOle1Dde = 0x4;
 inline constexpr std::uint32_t kMbOk = 0;
 inline constexpr std::uint32_t kMbIconStop = 0x10;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
@@ -137,6 +144,19 @@ class Platform {
   // wide module name), in the ANSI code page; empty when it cannot be had or
   // still holds a character the code page lacks (a volume without 8.3 names).
   virtual std::string GetShortModuleFileNameA() = 0;
+  // Where GetEnvironmentVariableA's answer is not the variable's value (the
+  // ANSI code page lacks a character of it, which reads there as '?' or a
+  // look-alike naming another folder, or none): the value with every name in
+  // its 8.3 form (GetShortPathNameW of the wide value), in the ANSI code page.
+  // Empty where the ANSI answer is the value itself, where the variable is
+  // unset, and where no such form can be had: the path reaches nothing, or
+  // its 8.3 form still holds a character the code page lacks (a volume
+  // without 8.3 names).
+  virtual std::string GetShortEnvironmentVariableA(const std::string& name) = 0;
+  // The same for GetTempPathA's folder (GetTempPathW), trailing backslash
+  // kept: on Windows it comes from TMP, TEMP or the user's profile, whose
+  // name may lie outside the code page.
+  virtual std::string GetShortTempPathA() = 0;
   // Address the executable's image is loaded at (GetModuleHandleA(NULL)).
   virtual std::uintptr_t GetModuleBase() = 0;
   // The variable's value; empty when it is unset or empty.
@@ -150,6 +170,11 @@ class Platform {
   // (SE_ERR_FNF 2: no such file; SE_ERR_NOASSOC 31: nothing opens its type).
   virtual int ShellExecuteA(const std::string& operation, const std::string& file,
                             int showCommand) = 0;
+  // CoInitializeEx(NULL, coInit) for the calling thread: S_OK, S_FALSE (it
+  // was initialised already; to be released all the same), or a failure
+  // code, after which COM is not to be released.
+  virtual std::int32_t CoInitializeEx(std::uint32_t coInit) = 0;
+  virtual void CoUninitialize() = 0;
   // MessageBoxA without owner window.
   virtual int MessageBoxA(const std::string& text, const std::string& caption,
                           std::uint32_t type) = 0;
@@ -191,10 +216,14 @@ class Platform {
 
   // --- Locale ------------------------------------------------------------------
   // CompareStringA with LOCALE_USER_DEFAULT: CSTR_LESS_THAN (1), kCstrEqual,
-  // CSTR_GREATER_THAN (3), or 0 on failure.
+  // CSTR_GREATER_THAN (3), or 0 on failure. Without kLocaleUseCpAcp the bytes
+  // are read in the code page of the user's Formats locale, which need not
+  // be the ANSI one the names are in (English Formats, Russian for programs
+  // that are not Unicode: Windows-1252 against 1251).
   virtual int CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                              std::string_view string2) = 0;
-  // LCMapStringA with LOCALE_USER_DEFAULT over `source`; empty on failure.
+  // LCMapStringA with LOCALE_USER_DEFAULT over `source`, its bytes read as
+  // CompareStringA reads them; empty on failure.
   // With kLcmapSortKey (and the comparison flags, e.g. kNormIgnoreCase) the
   // answer is the sort key, terminating zero included: two keys compared
   // byte by byte as unsigned values order as CompareStringA with the same

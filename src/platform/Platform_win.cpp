@@ -13,6 +13,8 @@ static_assert(sizeof(NativeHandle) == sizeof(HANDLE) && sizeof(RegistryKey) == s
 static_assert(kInvalidHandleValue == static_cast<NativeHandle>(static_cast<LONG_PTR>(-1)));
 static_assert(kHkeyCurrentUser == static_cast<RegistryKey>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000001))));
 static_assert(kHkeyLocalMachine == static_cast<RegistryKey>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000002))));
+static_assert(win::kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN);
+static_assert(win::kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
 static_assert(win::kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(win::kFileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE);
 static_assert(win::kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL);
@@ -26,6 +28,9 @@ static_assert(win::kCreateAlways == CREATE_ALWAYS);
 static_assert(win::kOpenExisting == OPEN_EXISTING);
 static_assert(win::kFileFlagBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS);
 static_assert(win::kNormIgnoreCase == NORM_IGNORECASE);
+static_assert(win::kLocaleUseCpAcp == LOCALE_USE_CP_ACP);
+static_assert(win::kCoinitApartmentThreaded == COINIT_APARTMENTTHREADED);
+static_assert(win::kCoinitDisableOle1Dde == COINIT_DISABLE_OLE1DDE);
 static_assert(win::kLcmapSortKey == LCMAP_SORTKEY);
 static_assert(win::kCstrEqual == CSTR_EQUAL);
 static_assert(win::kSwShowNormal == SW_SHOWNORMAL);
@@ -64,9 +69,9 @@ void CopyFindData(const WIN32_FIND_DATAA& found, FindData& data) {
 // Calls `get(buffer, size)`, a Win32 call that answers the length it wrote,
 // or the size it needs when the buffer is too small, or 0 on failure; grows
 // the buffer until the text fits. Empty on failure.
-template <class Get>
-std::string GetText(Get get, DWORD initialSize = MAX_PATH) {
-  std::string buffer(initialSize, '\0');
+template <class Char = char, class Get>
+std::basic_string<Char> GetText(Get get, DWORD initialSize = MAX_PATH) {
+  std::basic_string<Char> buffer(initialSize, Char{});
   for (;;) {
     const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
@@ -76,6 +81,40 @@ std::string GetText(Get get, DWORD initialSize = MAX_PATH) {
     }
     buffer.resize(static_cast<std::size_t>(length) + 1);
   }
+}
+
+// 32,767 characters and its zero: the longest path Windows has, "\\?\"
+// forms included.
+constexpr DWORD kLongestPath = 32768;
+
+// Whether the ANSI code page spells `text` as it is. No best fit: 'e' for
+// 'é' would name another entry, or none. (A UTF-8 code page refuses the
+// question, and spells everything.)
+bool AnsiSpelling(const std::wstring& text) {
+  BOOL defaulted = FALSE;
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         &defaulted);
+  return size <= 0 || !defaulted;
+}
+
+// `path` with every name in its 8.3 form, in the ANSI code page; empty when
+// the path reaches nothing, or its 8.3 form is no spelling of it there.
+std::string ShortAnsiPath(const std::wstring& path) {
+  std::wstring shortPath(kLongestPath, L'\0');
+  const DWORD shortLength =
+      ::GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+  if (shortLength == 0 || shortLength >= shortPath.size()) return {};
+  shortPath.resize(shortLength);
+  BOOL defaulted = FALSE;
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
+                                         static_cast<int>(shortLength), nullptr, 0, nullptr,
+                                         &defaulted);
+  if (size <= 0 || defaulted) return {};
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
+                        static_cast<int>(shortLength), ansi.data(), size, nullptr, nullptr);
+  return ansi;
 }
 
 }  // namespace
@@ -167,25 +206,25 @@ std::string Win32Platform::GetModuleFileNameA() {
 }
 
 std::string Win32Platform::GetShortModuleFileNameA() {
-  // 32,767 characters: the longest path Windows has, "\\?\" forms included.
-  std::wstring wide(32768, L'\0');
+  std::wstring wide(kLongestPath, L'\0');
   const DWORD length = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
   if (length == 0 || length >= wide.size()) return {};
   wide.resize(length);
-  std::wstring shortPath(32768, L'\0');
-  const DWORD shortLength =
-      ::GetShortPathNameW(wide.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-  if (shortLength == 0 || shortLength >= shortPath.size()) return {};
-  // No best fit: a look-alike would name another entry, or none.
-  BOOL defaulted = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
-                                         static_cast<int>(shortLength), nullptr, 0, nullptr,
-                                         &defaulted);
-  if (size <= 0 || defaulted) return {};
-  std::string path(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
-                        static_cast<int>(shortLength), path.data(), size, nullptr, nullptr);
-  return path;
+  return ShortAnsiPath(wide);
+}
+
+std::string Win32Platform::GetShortEnvironmentVariableA(const std::string& name) {
+  const std::wstring wideName(name.begin(), name.end());  // names are ASCII
+  const std::wstring value = GetText<wchar_t>([&](wchar_t* buffer, DWORD size) {
+    return ::GetEnvironmentVariableW(wideName.c_str(), buffer, size);
+  });
+  return value.empty() || AnsiSpelling(value) ? std::string() : ShortAnsiPath(value);
+}
+
+std::string Win32Platform::GetShortTempPathA() {
+  const std::wstring folder =
+      GetText<wchar_t>([](wchar_t* buffer, DWORD size) { return ::GetTempPathW(size, buffer); });
+  return folder.empty() || AnsiSpelling(folder) ? std::string() : ShortAnsiPath(folder);
 }
 
 std::uintptr_t Win32Platform::GetModuleBase() {
@@ -208,6 +247,12 @@ int Win32Platform::ShellExecuteA(const std::string& operation, const std::string
   return static_cast<int>(reinterpret_cast<INT_PTR>(
       ::ShellExecuteA(nullptr, operation.c_str(), file.c_str(), nullptr, nullptr, showCommand)));
 }
+
+std::int32_t Win32Platform::CoInitializeEx(std::uint32_t coInit) {
+  return ::CoInitializeEx(nullptr, coInit);
+}
+
+void Win32Platform::CoUninitialize() { ::CoUninitialize(); }
 
 int Win32Platform::MessageBoxA(const std::string& text, const std::string& caption,
                                std::uint32_t type) {

@@ -26,12 +26,16 @@ class Win32Platform final : public Platform {
   std::string GetCommandLineA() override;
   std::string GetModuleFileNameA() override;
   std::string GetShortModuleFileNameA() override;
+  std::string GetShortEnvironmentVariableA(const std::string& name) override;
+  std::string GetShortTempPathA() override;
   std::uintptr_t GetModuleBase() override;
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override;
 
   int ShellExecuteA(const std::string& operation, const std::string& file,
                     int showCommand) override;
+  std::int32_t CoInitializeEx(std::uint32_t coInit) override;
+  void CoUninitialize() override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
   std::string LoadStringA(std::uint32_t id) override;

@@ -15,3 +15,4 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <objbase.h>

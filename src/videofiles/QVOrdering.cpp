@@ -78,12 +78,15 @@ void QuickSort(TVideoFileList& files, TVideoFileCompare compare) {
 // large collection under Wine. A sort key does the locale's work once per
 // file; the quicksort asks the same questions and gets the same answers as
 // CompareStringA would give, so the order, ties between equal names
-// included, is the same.
+// included, is the same. The names are read in the ANSI code page they are
+// in: read in that of an English Formats locale, "Армия" would sort as
+// "Àðìèÿ".
 void SortByName(TVideoFileList& files, bool descending, const TLeadBytes& leadBytes) {
   Platform& platform = ThePlatform();
   for (TVideoFile& file : files) {
-    file.NameKey = platform.LCMapStringA(win::kLcmapSortKey | win::kNormIgnoreCase,
-                                         ExtractFileName(file.Path, leadBytes));
+    file.NameKey =
+        platform.LCMapStringA(win::kLcmapSortKey | win::kNormIgnoreCase | win::kLocaleUseCpAcp,
+                              ExtractFileName(file.Path, leadBytes));
   }
   QuickSort(files, descending ? CompareByNameDesc : CompareByName);
   for (TVideoFile& file : files) std::string().swap(file.NameKey);  // memory back at once

@@ -28,11 +28,19 @@ std::string SysErrorMessage(std::uint32_t code) {
 // The folder the playlist goes to: "TMP" as it is set, trailing backslash and
 // all. Unset or empty, the system's temporary folder: the root of the current
 // drive, which is where "\" + name would land, is often the read-only disc.
+// Either may name a folder the ANSI code page cannot spell (a user profile
+// named "Łukasz" on a Russian system): its 8.3 path then, which the playlist
+// is written to and opened by. Without one the path stays as the code page
+// spells it, and fails as such.
 std::string PlaylistFolder(const TLeadBytes& leadBytes) {
   Platform& platform = ThePlatform();
-  std::string tmpDir = platform.GetEnvironmentVariableA("TMP");
-  if (tmpDir.empty()) tmpDir = ExcludeTrailingBackslash(platform.GetTempPathA(), leadBytes);
-  return tmpDir;
+  const auto spelled = [](std::string ansi, std::string shortForm) {
+    return shortForm.empty() ? ansi : shortForm;
+  };
+  const std::string tmpDir = platform.GetEnvironmentVariableA("TMP");
+  if (!tmpDir.empty()) return spelled(tmpDir, platform.GetShortEnvironmentVariableA("TMP"));
+  return ExcludeTrailingBackslash(spelled(platform.GetTempPathA(), platform.GetShortTempPathA()),
+                                  leadBytes);
 }
 
 }  // namespace

@@ -47,6 +47,15 @@ bool TQVVideoFilesEnumerator::IsSubDirectory(const FindData& entry) {
          entry.FileName != "..";
 }
 
+bool TQVVideoFilesEnumerator::IsRecycleBin(const FindData& entry) {
+  constexpr std::uint32_t kHiddenSystem = win::kFileAttributeHidden | win::kFileAttributeSystem;
+  if (!IsSubDirectory(entry) || (entry.FileAttributes & kHiddenSystem) != kHiddenSystem) {
+    return false;
+  }
+  const std::string name = AsciiLowerCase(entry.FileName);
+  return name == "$recycle.bin" || name == "recycler" || name == "recycled";
+}
+
 bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes) {
   const std::string ext = AsciiLowerCase(ExtractFileExt(entry.FileName, leadBytes));
   return std::find(kVideoFileExts.begin(), kVideoFileExts.end(), ext) != kVideoFileExts.end();
@@ -260,6 +269,7 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
   const std::vector<bool> ambiguous = Ambiguous(*entries);
   for (std::size_t i = 0; i < entries->size(); ++i) {
     const FindData& entry = (*entries)[i];
+    if (IsRecycleBin(entry)) continue;
     const std::string& shortName = entry.AlternateFileName;
     bool byShortName = false;
     if (OnlyDots(entry.FileName)) {

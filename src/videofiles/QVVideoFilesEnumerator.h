@@ -29,7 +29,7 @@ class TQVVideoFilesEnumerator {
   // path, once through links) and a film reached through two links is
   // listed once. A folder named with dots alone ("...") is walked by that
   // name where it reaches the folder itself, else by its 8.3 name; without
-  // one, it is left out.
+  // one, it is left out. A drive's recycle bin is not walked.
   void FindFiles(const std::string& mask);
 
   [[nodiscard]] int Count() const { return static_cast<int>(files_.size()); }
@@ -48,6 +48,12 @@ class TQVVideoFilesEnumerator {
                       const std::string& copyright, std::string& playlistFile);
 
   static bool IsSubDirectory(const FindData& entry);
+  // Whether the entry is a drive's recycle bin: "$RECYCLE.BIN" (Vista on),
+  // "RECYCLER" or "RECYCLED" (XP, 9x), in any case, hidden and system both.
+  // It keeps each deleted film under its own extension, beside a record
+  // named like a film too: not the user's films. A folder of such a name
+  // without both attributes is the user's own.
+  static bool IsRecycleBin(const FindData& entry);
   static bool IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes);
   // Size of the file at `path`; 0 when it cannot be opened for reading
   // (others may read it meanwhile, but not write it) or its size read.

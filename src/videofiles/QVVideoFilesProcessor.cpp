@@ -6,6 +6,7 @@
 #include "common/Module.h"
 #include "common/Paths.h"
 #include "platform/Platform.h"
+#include "platform/ScopedCom.h"
 #include "version/QVVersion.h"
 #include "videofiles/QVStatistics.h"
 #include "videofiles/QVVideoFilesEnumerator.h"
@@ -63,7 +64,10 @@ void TQVVideoFilesProcessor::Execute() {
   if (enumerator.CreatePlaylist(versionInfo.Author, versionInfo.CompanyName,
                                 versionInfo.LegalCopyright, playlistFile)) {
     // The player's start is the shell's business: a missing association is
-    // not reported.
+    // not reported. The shell may hand the request to an extension of its
+    // own, which Microsoft documents as needing COM in a single-threaded
+    // apartment.
+    const ScopedCom com(win::kCoinitApartmentThreaded | win::kCoinitDisableOle1Dde);
     platform.ShellExecuteA("open", playlistFile, win::kSwShowNormal);
   }
   // After the playlist is open, so that the registry never holds up playback;

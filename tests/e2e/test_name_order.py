@@ -139,6 +139,14 @@ class NameOrder(ReelstartTest):
                 self.assertEqual(self.run_exe(args).code, 0)
                 self.assertEqual(self.playlist_paths(), order)
 
+    def test_english_formats_with_russian_for_programs_that_are_not_unicode(self):
+        # The names are Windows-1251 bytes; read in the Formats locale's code page
+        # (1252), "Ёж" would sort as "¨æ", first.
+        for name in ("Щука", "Ёж", "арбуз", "Яма", "Бык"):
+            self.film(name + ".avi")
+        self.assertEqual(self.prefix.run(str(self.install()), ["/name"], env=w.ENGLISH_FORMATS).code, 0)
+        self.assertEqual(self.titles(), ["арбуз", "Бык", "Ёж", "Щука", "Яма"])
+
 
 if __name__ == "__main__":
     unittest.main()

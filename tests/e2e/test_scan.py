@@ -25,7 +25,8 @@ class ScanAndPlay(ReelstartTest):
             self.film(other, 900_000_000)
         records = self.opens()
 
-        result = self.run_exe(relay=["shell32.ShellExecuteA", "user32.MessageBoxA"])
+        result = self.run_exe(relay=["shell32.ShellExecuteA", "user32.MessageBoxA",
+                                     "CoInitializeEx", "CoUninitialize"])  # combase's, under Wine
 
         self.assertEqual(result.code, 0)
         root = self.win(self.films)
@@ -39,6 +40,12 @@ class ScanAndPlay(ReelstartTest):
         playlist = self.win(self.tmp / "start.asx")
         self.assertEqual([c.args for c in result.called("ShellExecuteA")],
                          [[0, "open", playlist, 0, 0, 1]])
+        # COM up for the shell request, single-threaded without OLE1 DDE, and down after it
+        # (what the shell itself does with COM lies between).
+        names = [c.name.split(".")[1] for c in result.calls]
+        self.assertEqual((result.calls[0].args, names[0], names[-1]),
+                         ([0, 6], "CoInitializeEx", "CoUninitialize"))
+        self.assertLess(names.index("CoInitializeEx"), names.index("ShellExecuteA"))
         self.assertEqual(result.called("MessageBoxA"), [])
         # The associated player got the playlist, already complete.
         self.assertEqual(len(self.read_opens()), 1)
@@ -120,6 +127,34 @@ class ScanAndPlay(ReelstartTest):
                       self.playlist("film.asx"))
         self.assertEqual(self.prefix.read_key(STATS["HKCU"])["Start Directory"],
                          ("REG_SZ", refs[0].rsplit("\\", 1)[0]))
+
+    def test_a_drives_recycle_bin_is_not_walked(self):
+        # Deleted films keep their extension, beside a record named like a film.
+        self.film("Film.avi", 100)
+        deleted = "$RECYCLE.BIN/S-1-5-21-1004336348-1177238915-682003330-1000/"
+        self.film(deleted + "$RAB12CD.avi", 900)
+        self.film(deleted + "$IAB12CD.avi", 544)
+        self.film("RECYCLER/own.avi", 50)  # a folder of that name, but the user's own
+        bin_ = self.win(self.films / "$RECYCLE.BIN")
+        for attribute in ("+h", "+s"):
+            self.prefix.wine("cmd.exe", "/c", "attrib", attribute, bin_)
+        self.assertEqual(self.prefix.list_ansi(self.win(self.films))["$RECYCLE.BIN"][1] & 0x16, 0x16)
+        self.assertEqual(self.run_exe().code, 0)
+        self.assertEqual(self.titles(), ["Film", "own"])
+
+    def test_tmp_named_outside_the_code_page(self):
+        # A profile named "Café Łódź": in the ANSI code page TMP reads as a look-alike
+        # that leads nowhere. The playlist goes into the real folder by its 8.3 path.
+        self.film("a.avi", 10)
+        folder = self.root / "Café Łódź"
+        folder.mkdir()
+        self.prefix.set_tmp(folder)
+        result = self.run_exe(relay=["shell32.ShellExecuteA", "user32.MessageBoxA"])
+        self.assertEqual((result.code, result.called("MessageBoxA")), (0, []))
+        [opened] = [c.args[2] for c in result.called("ShellExecuteA")]
+        self.assertNotIn("?", opened)
+        self.assertEqual(self.prefix.read_files(opened), [(folder / "start.asx").read_bytes()])
+        self.assertTrue((folder / "start.asx").read_bytes().startswith(b'<ASX Version="3.0">'))
 
     def test_tmp_with_trailing_backslash_is_used_as_set(self):
         self.film("a.avi")

@@ -67,6 +67,11 @@ def scaled(seconds: float) -> float:
 HELPERS = pathlib.Path(os.environ.get("E2E_HELPERS") or TARGET.exe.parent / "e2e-helpers")
 
 ANSI = "cp1251"  # Wine's ANSI code page under LC_ALL=ru_RU.UTF-8
+# A run's variables for English (United States) Formats with Russian for programs that
+# are not Unicode: Wine takes the ANSI code page from LC_CTYPE, the user's locale from
+# LC_MESSAGES (and rewrites the prefix's Formats for it; the next run under LOCALE
+# writes them back).
+ENGLISH_FORMATS = {"LC_ALL": "", "LC_CTYPE": "ru_RU.UTF-8", "LC_MESSAGES": "en_US.UTF-8"}
 OEM = "cp866"    # and its OEM code page, of what console programs print
 # What `regedit /E FILE KEY` prints, and all it does, when there is no KEY (Wine 8,
 # LOCALE): "Unable to open the registry key" of its English texts.

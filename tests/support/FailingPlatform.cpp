@@ -28,6 +28,7 @@ constexpr const char* kCallNames[FailingPlatform::kCallCount] = {
     "RegQueryValueExA",
     "CompareStringA",
     "LCMapStringA",
+    "CoInitializeEx",
     "GetLocaleInfoA",
 };
 static_assert(kCallNames[FailingPlatform::kCallCount - 1] != nullptr, "a name for every call");
@@ -138,6 +139,12 @@ std::string FailingPlatform::FormatMessageA(std::uint32_t messageId) {
 std::string FailingPlatform::GetTempPathA() {
   if (Fails(Call::GetTempPathA)) return {};
   return Through().GetTempPathA();
+}
+
+std::int32_t FailingPlatform::CoInitializeEx(std::uint32_t coInit) {
+  const long error = Planned(Call::CoInitializeEx);
+  if (error != win::kErrorSuccess) return static_cast<std::int32_t>(error);
+  return Through().CoInitializeEx(coInit);
 }
 
 std::string FailingPlatform::LoadStringA(std::uint32_t id) {

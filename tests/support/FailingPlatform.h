@@ -42,6 +42,7 @@ class FailingPlatform final : public Platform {
     RegQueryValueExA,
     CompareStringA,
     LCMapStringA,
+    CoInitializeEx,
     GetLocaleInfoA,
   };
   static constexpr std::size_t kCallCount = static_cast<std::size_t>(Call::GetLocaleInfoA) + 1;
@@ -49,7 +50,8 @@ class FailingPlatform final : public Platform {
   // answering INVALID_HANDLE_VALUE, FALSE, 0, INVALID_FILE_SIZE (the high
   // part untouched), the error itself from the Reg* calls (which leave the
   // last error alone, and hand out no key), an empty text where the seam has
-  // one. GetLastError then answers `error` until the next call goes through.
+  // one, the error itself as CoInitializeEx's HRESULT. GetLastError then
+  // answers `error` until the next call goes through.
   void FailCall(Call call, unsigned nth, long error);
   // How often `call` was made through this platform so far.
   [[nodiscard]] unsigned CallCount(Call call) const {
@@ -74,6 +76,10 @@ class FailingPlatform final : public Platform {
   std::string GetCommandLineA() override { return Through().GetCommandLineA(); }
   std::string GetModuleFileNameA() override { return Through().GetModuleFileNameA(); }
   std::string GetShortModuleFileNameA() override { return Through().GetShortModuleFileNameA(); }
+  std::string GetShortEnvironmentVariableA(const std::string& name) override {
+    return Through().GetShortEnvironmentVariableA(name);
+  }
+  std::string GetShortTempPathA() override { return Through().GetShortTempPathA(); }
   std::uintptr_t GetModuleBase() override { return Through().GetModuleBase(); }
   std::string GetEnvironmentVariableA(const std::string& name) override {
     return Through().GetEnvironmentVariableA(name);
@@ -83,6 +89,8 @@ class FailingPlatform final : public Platform {
                     int showCommand) override {
     return Through().ShellExecuteA(operation, file, showCommand);
   }
+  std::int32_t CoInitializeEx(std::uint32_t coInit) override;
+  void CoUninitialize() override { Through().CoUninitialize(); }
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override {
     return Through().MessageBoxA(text, caption, type);

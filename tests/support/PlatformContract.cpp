@@ -505,6 +505,31 @@ void LocaleText(Context& c) {
   c.Eq("lead bytes", leadBytes, 0);
 }
 
+// English (United States) Formats on a system whose programs that are not
+// Unicode are Russian: the names are Windows-1251 bytes, which the locale
+// reads in its own code page, 1252, unless told to read them in the ANSI one.
+// "Ёж" is then "¨æ", a symbol first; "Яма" is "ßìà", ß an s.
+void LocaleTextUnderEnglishFormats(Context& c) {
+  const struct {
+    const char* a;
+    const char* b;
+    int asFormats, asAnsi;  // the order of a against b: -1, 0, 1
+  } rows[] = {
+      {"\xA8\xE6", "\xE0\xF0\xE1\xF3\xE7", -1, 1},  // Ёж, арбуз
+      {"\xD9\xF3\xEA\xE0", "\xDF\xEC\xE0", 1, -1},  // Щука, Яма
+  };
+  for (const auto& row : rows) {
+    for (const std::uint32_t codePage : {0u, kLocaleUseCpAcp}) {
+      const std::string what = std::string(row.a) + " against " + row.b + (codePage ? " in the ANSI code page" : "");
+      const int order = codePage ? row.asAnsi : row.asFormats;
+      c.Eq(what, c.P.CompareStringA(kNormIgnoreCase | codePage, row.a, row.b), kCstrEqual + order);
+      const std::string keyA = c.P.LCMapStringA(kLcmapSortKey | kNormIgnoreCase | codePage, row.a);
+      const std::string keyB = c.P.LCMapStringA(kLcmapSortKey | kNormIgnoreCase | codePage, row.b);
+      c.Eq("order of the sort keys of " + what, Sign(keyA.compare(keyB)) + 1, order + 1);
+    }
+  }
+}
+
 // The Russian locale's short date and its separator, whole: the sizes the
 // call reports for its answers count their terminating zero once.
 void LocaleDates(Context& c) {
@@ -594,6 +619,41 @@ void Environment(Context& c) {
   c.F.SetVariable("TMP", (c.Dir + "Temp").c_str());
   c.Eq("temporary folder", c.P.GetTempPathA(), c.Dir + "Temp\\");
   c.F.SetVariable("TMP", tmp.empty() ? nullptr : tmp.c_str());
+}
+
+// A variable naming a folder the ANSI code page cannot spell (a profile named
+// "Café Łódź" on a Russian system, and TMP in it) is respelled by 8.3 names
+// that reach that folder; one the code page spells is not respelled.
+void SpellingsOutsideTheCodePage(Context& c) {
+  const std::string tmp = c.P.GetEnvironmentVariableA("TMP");
+  const std::string lookAlike = c.F.FolderOutsideCodePage("TMP");
+  const std::string respelled = c.P.GetShortEnvironmentVariableA("TMP");
+  const std::string tempPath = c.P.GetShortTempPathA();
+  c.Eq("the ANSI spelling", c.P.GetEnvironmentVariableA("TMP"), lookAlike);
+  c.Eq("it reaches nothing", c.P.GetFileAttributesA(lookAlike), kInvalidFileAttributes);
+  for (const std::string& path : {respelled, tempPath}) {
+    c.True("8.3 spelling " + path, !path.empty() && path.find('?') == std::string::npos);
+    c.Eq(path + " is a folder", c.P.GetFileAttributesA(path) & (kFileAttributeDirectory | 0x80000000u), kFileAttributeDirectory);
+  }
+  c.Eq("the temporary folder's spelling", tempPath, respelled + "\\");
+  c.F.SetVariable("TMP", c.Dir.c_str());
+  c.Eq("no respelling needed", c.P.GetShortEnvironmentVariableA("TMP"), std::string());
+  c.Eq("none for the temporary folder", c.P.GetShortTempPathA(), std::string());
+  c.F.SetVariable("TMP", tmp.empty() ? nullptr : tmp.c_str());
+  c.Eq("none for an unset variable", c.P.GetShortEnvironmentVariableA("REELSTART_UNSET"), std::string());
+}
+
+// COM on the calling thread: initialised once, then again as S_FALSE (each
+// to be released), and refused in another apartment's kind.
+void Apartments(Context& c) {
+  constexpr std::uint32_t kSingleThreaded = kCoinitApartmentThreaded | kCoinitDisableOle1Dde;
+  c.Eq("first", c.P.CoInitializeEx(kSingleThreaded), 0);
+  c.Eq("again", c.P.CoInitializeEx(kSingleThreaded), kSFalse);
+  c.Eq("multithreaded", c.P.CoInitializeEx(0), kRpcEChangedMode);
+  c.P.CoUninitialize();
+  c.P.CoUninitialize();
+  c.Eq("after release", c.P.CoInitializeEx(0), 0);
+  c.P.CoUninitialize();
 }
 
 // Full paths read as a lookup reads them; longer than MAX_PATH, whole.
@@ -820,9 +880,12 @@ const std::vector<Case>& Cases() {
       {"RegistryValues", RegistryValues},
       {"VersionBlocks", VersionBlocks},
       {"LocaleText", LocaleText},
+      {"LocaleTextUnderEnglishFormats", LocaleTextUnderEnglishFormats, false, true},
       {"LocaleDates", LocaleDates},
       {"ProcessFacts", ProcessFacts},
       {"Environment", Environment},
+      {"SpellingsOutsideTheCodePage", SpellingsOutsideTheCodePage},
+      {"Apartments", Apartments},
       {"FullPaths", FullPaths},
       {"ErrorTexts", ErrorTexts},
       {"StringResources", StringResources},

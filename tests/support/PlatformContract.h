@@ -38,6 +38,11 @@ class Fixture {
   // Sets the process's environment variable `name` to `value`; unsets it
   // when `value` is null.
   virtual void SetVariable(const std::string& name, const char* value) = 0;
+  // Makes a new folder whose name the ANSI code page cannot spell ("Café
+  // Łódź" on a Russian system) and sets the environment variable `name` to
+  // its path; answers that path as the code page spells it, a look-alike
+  // that reaches nothing.
+  virtual std::string FolderOutsideCodePage(const std::string& name) = 0;
   // A folder, with its trailing backslash, laid out where the platform's own
   // calls cannot make it: "Target\film.avi"; "Link", a folder link to
   // "Target"; "Target\Back", a folder link to the folder itself; and
@@ -100,6 +105,10 @@ struct Case {
   void (*Run)(Context&);
   // Held on the stand-in alone: Windows gives no way to set it up here.
   bool StandInOnly = false;
+  // Held with the user's Formats locale English (United States), the ANSI
+  // code page still 1251: the stand-in's FormatsCodePage 1252, and under
+  // Wine a run of its own with LC_MESSAGES=en_US.UTF-8 (test_contract.py).
+  bool EnglishFormats = false;
 };
 
 // The platform's methods no case calls, and why: a belief about Windows

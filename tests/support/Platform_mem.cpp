@@ -132,16 +132,41 @@ std::pair<char, char> Weight(unsigned char byte) {
   return {2, static_cast<char>(symbolRanks[byte])};
 }
 
-// A sort key of a Windows-1251 text as the user's locale makes it, in four
-// levels: the letters, digits and other symbols (all symbols before all
-// digits, digits before Latin letters, Latin before Cyrillic, ё with е); then
-// the diacritics (ё after е); then the case (lower before upper), unless
+// The first-level weight of a byte of Windows-1252, as a locale that reads
+// the bytes in that code page weighs it: the ASCII bytes as above, a Latin
+// letter with a diacritic as its base letter (À as A, ß as S), any other
+// byte a symbol.
+std::pair<char, char> Weight1252(unsigned char byte) {
+  // 0xC0 to 0xFF; '*' a symbol (× and ÷). Þ reads as T, ð as D.
+  static constexpr char kBase[] = "AAAAAAACEEEEIIIIDNOOOOO*OUUUUYTSAAAAAAACEEEEIIIIDNOOOOO*OUUUUYTY";
+  char base = 0;
+  if (byte >= 0xC0) {
+    base = kBase[byte - 0xC0];
+  } else if (byte == 0x8A || byte == 0x9A) {
+    base = 'S';  // Š š
+  } else if (byte == 0x8E || byte == 0x9E) {
+    base = 'Z';  // Ž ž
+  } else if (byte == 0x8C || byte == 0x9C) {
+    base = 'O';  // Œ œ
+  } else if (byte == 0x9F) {
+    base = 'Y';  // Ÿ
+  }
+  if (byte < 0x80) return Weight(byte);
+  if (base == 0 || base == '*') return {2, static_cast<char>(2 + (byte - 0x80))};
+  return Weight(static_cast<unsigned char>(base));
+}
+
+// A sort key of a text as the user's locale makes it, in four levels: the
+// letters, digits and other symbols (all symbols before all digits, digits
+// before Latin letters, Latin before Cyrillic, ё with е); then the
+// diacritics (ё after е); then the case (lower before upper), unless
 // `ignoreCase`; then hyphens and apostrophes, which weigh nothing on the first
 // levels (a word sort). The levels are separated by 1 and the key ends in 0,
-// so keys compare byte by byte. Russian letters are in their alphabet's
-// order; the other Cyrillic letters follow я, and symbols follow one another
-// in code order (both unlike Windows, which no comparison here relies on).
-std::string SortKey(std::string_view text, bool ignoreCase) {
+// so keys compare byte by byte. The bytes are Windows-1251, or Windows-1252
+// where `codePage` says so. Russian letters are in their alphabet's order;
+// the other Cyrillic letters follow я, and symbols follow one another in code
+// order (both unlike Windows, which no comparison here relies on).
+std::string SortKey(std::string_view text, bool ignoreCase, unsigned codePage = 1251) {
   std::string letters, diacritics, cases, specials;
   std::size_t position = 0;
   for (const char byte : text) {
@@ -153,10 +178,12 @@ std::string SortKey(std::string_view text, bool ignoreCase) {
       continue;
     }
     if (b == 0xAD) continue;  // a soft hyphen weighs nothing at all
-    const auto [group, rank] = Weight(b);
+    const bool latin = codePage == 1252;
+    const auto [group, rank] = latin ? Weight1252(b) : Weight(b);
     letters += group;
     letters += rank;
-    diacritics += b == 0xA8 || b == 0xB8 ? '\3' : '\2';  // Ё, ё
+    const bool marked = latin ? b >= 0xC0 && b != 0xD7 && b != 0xF7 : b == 0xA8 || b == 0xB8;
+    diacritics += marked ? '\3' : '\2';  // Ё, ё; À, à ...
     cases += FoldCase(b) != b ? '\2' : '\3';
     ++position;
   }
@@ -716,6 +743,19 @@ std::string MemoryPlatform::GetTempPathA() {
   return path;
 }
 
+// The folder GetTempPathA answers, as GetShortEnvironmentVariableA respells
+// the variable it comes from.
+std::string MemoryPlatform::GetShortTempPathA() {
+  for (const char* name : {"TMP", "TEMP"}) {
+    const std::string* variable = Variable(name);
+    if (variable == nullptr || variable->empty()) continue;
+    std::string path = GetShortEnvironmentVariableA(name);
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path;
+  }
+  return ShortTempPath;
+}
+
 std::string MemoryPlatform::GetEnvironmentVariableA(const std::string& name) {
   EnvironmentReads.push_back(name);
   const std::string* value = Variable(name);
@@ -736,7 +776,7 @@ const std::string* MemoryPlatform::Variable(const std::string& name) const {
 
 int MemoryPlatform::ShellExecuteA(const std::string& operation, const std::string& file,
                                   int showCommand) {
-  ShellRequests.push_back({operation, file, showCommand});
+  ShellRequests.push_back({operation, file, showCommand, apartments_.empty() ? 0 : apartments_[0]});
   const Node* node = Find(file);
   if (node == nullptr || node->IsFolder()) return kSeErrFnf;
   const std::size_t dot = file.rfind('.');
@@ -744,6 +784,31 @@ int MemoryPlatform::ShellExecuteA(const std::string& operation, const std::strin
   const bool associated = std::any_of(Associations.begin(), Associations.end(),
                                       [&](const std::string& known) { return SameName(known, type); });
   return associated ? 42 : kSeErrNoAssoc;  // any answer above 32 means the shell took it
+}
+
+std::int32_t MemoryPlatform::CoInitializeEx(std::uint32_t coInit) {
+  if (CoInitializeAnswer < 0) return CoInitializeAnswer;
+  constexpr std::uint32_t kSingleThreaded = win::kCoinitApartmentThreaded;
+  if (!apartments_.empty() && (apartments_[0] & kSingleThreaded) != (coInit & kSingleThreaded)) {
+    return win::kRpcEChangedMode;
+  }
+  apartments_.push_back(coInit);
+  return apartments_.size() == 1 ? CoInitializeAnswer : win::kSFalse;
+}
+
+void MemoryPlatform::CoUninitialize() {
+  if (apartments_.empty()) {
+    Misuse("CoUninitialize without a CoInitializeEx to release");
+    return;
+  }
+  apartments_.pop_back();
+}
+
+std::string MemoryPlatform::GetShortEnvironmentVariableA(const std::string& name) {
+  for (const auto& [key, value] : ShortEnvironment) {
+    if (SameName(key, name) && Variable(name) != nullptr) return value;
+  }
+  return {};
 }
 
 int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& caption,
@@ -754,25 +819,31 @@ int MemoryPlatform::MessageBoxA(const std::string& text, const std::string& capt
 
 int MemoryPlatform::CompareStringA(std::uint32_t cmpFlags, std::string_view string1,
                                    std::string_view string2) {
-  if ((cmpFlags & ~win::kNormIgnoreCase) != 0) {
+  if ((cmpFlags & ~(win::kNormIgnoreCase | win::kLocaleUseCpAcp)) != 0) {
     lastError_ = kErrorInvalidFlags;
     return 0;
   }
   const bool ignoreCase = (cmpFlags & win::kNormIgnoreCase) != 0;
-  const int order = SortKey(string1, ignoreCase).compare(SortKey(string2, ignoreCase));
+  const unsigned codePage = ReadingCodePage(cmpFlags);
+  const int order =
+      SortKey(string1, ignoreCase, codePage).compare(SortKey(string2, ignoreCase, codePage));
   Succeeded();
   return order < 0 ? win::kCstrLessThan : order == 0 ? win::kCstrEqual : win::kCstrGreaterThan;
 }
 
-// Only sort keys, and only with the one flag the stand-in knows.
+// Only sort keys, and only with the flags the stand-in knows.
 std::string MemoryPlatform::LCMapStringA(std::uint32_t mapFlags, std::string_view source) {
-  if ((mapFlags & ~(win::kLcmapSortKey | win::kNormIgnoreCase)) != 0 ||
+  if ((mapFlags & ~(win::kLcmapSortKey | win::kNormIgnoreCase | win::kLocaleUseCpAcp)) != 0 ||
       (mapFlags & win::kLcmapSortKey) == 0) {
     lastError_ = kErrorInvalidFlags;
     return {};
   }
   Succeeded();
-  return SortKey(source, (mapFlags & win::kNormIgnoreCase) != 0);
+  return SortKey(source, (mapFlags & win::kNormIgnoreCase) != 0, ReadingCodePage(mapFlags));
+}
+
+unsigned MemoryPlatform::ReadingCodePage(std::uint32_t flags) const {
+  return (flags & win::kLocaleUseCpAcp) != 0 ? 1251 : FormatsCodePage;
 }
 
 bool MemoryPlatform::IsDBCSLeadByte(unsigned char byte) {

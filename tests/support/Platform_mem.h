@@ -97,8 +97,22 @@ class MemoryPlatform final : public Platform {
   std::string ShortModuleFileName;
   std::uintptr_t ModuleBase = 0x00400000;
   std::map<std::string, std::string> Environment;
+  // What GetShortEnvironmentVariableA answers for a variable whose value the
+  // ANSI code page cannot spell: Environment holds it as the code page spells
+  // it ('?' or a look-alike), this its 8.3 form. A variable not here is
+  // spelled as it is (or has no 8.3 form to be had).
+  std::map<std::string, std::string> ShortEnvironment;
   std::string TempPath = "C:\\Windows\\Temp\\";
+  // GetShortTempPathA's answer where neither TMP nor TEMP is set: empty where
+  // the folder is spelled as it is. (Where one is, the answer follows it.)
+  std::string ShortTempPath;
   std::string CurrentDirectory = "C:\\";
+  // The code page of the user's Formats locale, which CompareStringA and
+  // LCMapStringA read the bytes in without LOCALE_USE_CP_ACP: 1251 (Russian
+  // Formats, as the ANSI code page), or 1252 (English Formats on a system
+  // whose programs that are not Unicode are Russian). With the flag the bytes
+  // are read as Windows-1251.
+  unsigned FormatsCodePage = 1251;
   // Lead-byte ranges of the ANSI code page: 1251 has none; SetCodePage(932)
   // and the like give those of a double-byte code page.
   void SetCodePage(unsigned codePage);
@@ -153,7 +167,15 @@ class MemoryPlatform final : public Platform {
     std::string Operation;
     std::string File;
     int ShowCommand = 0;
+    // The flags COM was initialised with on the thread then; 0: it was not.
+    std::uint32_t Apartment = 0;
   };
+  // CoInitializeEx's answer to the first initialisation: S_OK, or a failure
+  // (RPC_E_CHANGED_MODE ...), after which COM is not up. Later ones answer
+  // S_FALSE, as Windows does.
+  std::int32_t CoInitializeAnswer = 0;
+  // Initialisations of COM not yet released.
+  [[nodiscard]] std::size_t ComInitialisations() const { return apartments_.size(); }
   struct MessageBoxCall {
     std::string Text;
     std::string Caption;
@@ -184,11 +206,15 @@ class MemoryPlatform final : public Platform {
   std::string GetCommandLineA() override { return CommandLine; }
   std::string GetModuleFileNameA() override { return ModuleFileName; }
   std::string GetShortModuleFileNameA() override { return ShortModuleFileName; }
+  std::string GetShortEnvironmentVariableA(const std::string& name) override;
+  std::string GetShortTempPathA() override;
   std::uintptr_t GetModuleBase() override { return ModuleBase; }
   std::string GetEnvironmentVariableA(const std::string& name) override;
   std::string GetTempPathA() override;
   int ShellExecuteA(const std::string& operation, const std::string& file,
                     int showCommand) override;
+  std::int32_t CoInitializeEx(std::uint32_t coInit) override;
+  void CoUninitialize() override;
   int MessageBoxA(const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
   std::string LoadStringA(std::uint32_t id) override;
@@ -238,6 +264,8 @@ class MemoryPlatform final : public Platform {
   // The version resource of the file at `fileName`; null when there is none.
   const std::string* VersionResource(const std::string& fileName) const;
   NativeHandle Fail(long error);
+  // The code page CompareStringA and LCMapStringA read bytes in under `flags`.
+  [[nodiscard]] unsigned ReadingCodePage(std::uint32_t flags) const;
   void Succeeded() { lastError_ = kLeftBySuccess; }
   // The environment variable `name` (names compare case-blind); null when unset.
   [[nodiscard]] const std::string* Variable(const std::string& name) const;
@@ -267,6 +295,7 @@ class MemoryPlatform final : public Platform {
   std::pair<RegistryKey, std::string> roots_[2] = {{kHkeyCurrentUser, ""}, {kHkeyLocalMachine, ""}};
   RegistryKey nextKey_ = 0x1000;
   std::vector<RegistryKey> deniedRoots_;
+  std::vector<std::uint32_t> apartments_;  // COM initialisations not yet released
   Platform* previous_ = nullptr;
 };
 

@@ -9,8 +9,6 @@ namespace reelstart::win {
 
 inline constexpr std::uint32_t kMaxPath = 260;
 inline constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
-inline constexpr std::uint32_t kFileAttributeHidden = 0x02;
-inline constexpr std::uint32_t kFileAttributeSystem = 0x04;
 // Access rights of a file.
 inline constexpr std::uint32_t kFileReadData = 0x0001;
 inline constexpr std::uint32_t kFileWriteData = 0x0002;
@@ -39,6 +37,9 @@ inline constexpr long kErrorKeyDeleted = 1018;
 inline constexpr long kErrorResourceTypeNotFound = 1813;
 inline constexpr long kErrorResourceNameNotFound = 1814;
 // ShellExecuteA's answers when it fails.
+// HRESULTs.
+inline constexpr std::int32_t kSFalse = 1;
+inline constexpr std::int32_t kRpcEChangedMode = static_cast<std::int32_t>(0x80010106u);
 inline constexpr int kSeErrFnf = 2;
 inline constexpr int kSeErrNoAssoc = 31;
 inline constexpr std::uint32_t kRegBinary = 3;

@@ -80,7 +80,21 @@ TEST(FindFilesTest, IncludesHiddenAndSystemEntries) {
   platform.AddFolder("D:\\.hidden", 0x10 | kHidden);
   platform.AddFile("D:\\.hidden\\a.avi", 1, kHidden | kSystem);
   platform.AddFile("D:\\b.avi", 1, 0x01);
-  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\.hidden\\a.avi", "D:\\b.avi"}));
+  // A drive's recycle bin, hidden and system both, holds deleted films and
+  // their records ($I...avi): not walked. Folders of such names without both
+  // attributes are the user's own.
+  const std::pair<const char*, std::uint32_t> bins[] = {
+      {"$RECYCLE.BIN", kHidden | kSystem}, {"Recycler", kHidden | kSystem},
+      {"Sub\\recycled", kHidden | kSystem}, {"Mine\\$Recycle.Bin", kHidden},
+      {"Mine\\RECYCLER", kSystem},          {"RECYCLED.old", kHidden | kSystem}};
+  for (const auto& [bin, attributes] : bins) {
+    platform.AddFolder(std::string("D:\\") + bin, 0x10 | attributes);
+    platform.AddFile(std::string("D:\\") + bin + "\\S-1-5-21\\$RAB12CD.avi", 1);
+  }
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"D:\\.hidden\\a.avi", "D:\\b.avi",
+                                               "D:\\Mine\\$Recycle.Bin\\S-1-5-21\\$RAB12CD.avi",
+                                               "D:\\Mine\\RECYCLER\\S-1-5-21\\$RAB12CD.avi",
+                                               "D:\\RECYCLED.old\\S-1-5-21\\$RAB12CD.avi"}));
 }
 
 TEST(FindFilesTest, UnreadableOrMissingFoldersAddNothing) {
@@ -406,6 +420,21 @@ TEST(SortTest, OrdersByEachMode) {
   for (const Case& c : cases) {
     EXPECT_EQ(Sorted(files, c.mode), c.expected) << "mode " << int(c.mode);
   }
+}
+
+TEST(SortTest, NamesSortInTheAnsiCodePageUnderEnglishFormats) {
+  MemoryPlatform platform;
+  platform.FormatsCodePage = 1252;  // names read there, "Ёж" would be "¨æ"
+  // Щука, Ёж, арбуз, Яма, Бык
+  const TVideoFileList files = List({{"D:\\\xD9\xF3\xEA\xE0.avi", 1},
+                                     {"D:\\\xA8\xE6.avi", 1},
+                                     {"D:\\\xE0\xF0\xE1\xF3\xE7.avi", 1},
+                                     {"D:\\\xDF\xEC\xE0.avi", 1},
+                                     {"D:\\\xC1\xFB\xEA.avi", 1}});
+  EXPECT_EQ(Sorted(files, smNameAsc),
+            (std::vector<std::string>{"D:\\\xE0\xF0\xE1\xF3\xE7.avi", "D:\\\xC1\xFB\xEA.avi",
+                                      "D:\\\xA8\xE6.avi", "D:\\\xD9\xF3\xEA\xE0.avi",
+                                      "D:\\\xDF\xEC\xE0.avi"}));
 }
 
 TEST(SortTest, EqualSizesFallBackToTheFullPathAsciiFolded) {

@@ -66,11 +66,20 @@ class MemoryFixture final : public contract::Fixture {
     return path;
   }
   void SetVariable(const std::string& name, const char* value) override {
+    p_.ShortEnvironment.erase(name);
     if (value != nullptr) {
       p_.Environment[name] = value;
     } else {
       p_.Environment.erase(name);
     }
+  }
+  std::string FolderOutsideCodePage(const std::string& name) override {
+    const std::string realName = "C:\\Contract\\Caf\xC3\xA9 \xC5\x81\xC3\xB3" "d\xC5\xBA";  // UTF-8
+    p_.AddFolder(realName);
+    p_.SetShortName(realName, "CAFODZ~1");
+    p_.Environment[name] = "C:\\Contract\\Cafe Lodz";
+    p_.ShortEnvironment[name] = "C:\\Contract\\CAFODZ~1";
+    return p_.Environment[name];
   }
   std::string LinkedFolder() override {
     p_.AddFile("C:\\Linked\\Target\\film.avi", 10);
@@ -95,6 +104,7 @@ class PlatformContractTest : public ::testing::TestWithParam<contract::Case> {};
 
 TEST_P(PlatformContractTest, HoldsOnTheStandIn) {
   MemoryPlatform platform;
+  if (GetParam().EnglishFormats) platform.FormatsCodePage = 1252;
   MemoryFixture fixture(platform);
   contract::Context context{platform, fixture, fixture.NewFolder(),
                             [](const std::string& what) { ADD_FAILURE() << what; }};

@@ -128,6 +128,26 @@ TEST_F(PlaylistTest, UnsetOrEmptyTmpMeansTheSystemTemporaryFolder) {
   }
 }
 
+TEST_F(PlaylistTest, AFolderTheCodePageCannotSpellIsReachedByIts8Dot3Path) {
+  // A profile named "Łukasz": the ANSI spelling "Lukasz" reaches nothing.
+  platform.AddFolder("C:\\Users\\LUKASZ~1\\Temp");
+  enumerator.AddFile("D:\\a.avi", 1);
+  platform.TempPath = "C:\\Users\\Lukasz\\Temp\\";
+  platform.ShortTempPath = "C:\\Users\\LUKASZ~1\\Temp\\";
+  for (const bool tmpSet : {true, false}) {
+    if (tmpSet) {
+      platform.Environment["TMP"] = "C:\\Users\\Lukasz\\Temp";
+      platform.ShortEnvironment["TMP"] = "C:\\Users\\LUKASZ~1\\Temp";
+    } else {
+      platform.Environment.erase("TMP");
+    }
+    std::string playlistFile;
+    ASSERT_TRUE(Create(playlistFile));
+    EXPECT_EQ(playlistFile, "C:\\Users\\LUKASZ~1\\Temp\\start.asx") << "TMP set: " << tmpSet;
+    EXPECT_TRUE(platform.Exists(playlistFile));
+  }
+}
+
 TEST_F(PlaylistTest, SecondRunOverwritesTheFirst) {
   enumerator.AddFile("D:\\a.avi", 1);
   std::string playlistFile;

@@ -69,12 +69,23 @@ TEST_F(ExecuteTest, WritesAndOpensThePlaylistOfTheExecutablesFolder) {
   EXPECT_EQ(platform.ShellRequests[0].Operation, "open");
   EXPECT_EQ(platform.ShellRequests[0].File, "C:\\Temp\\start.asx");
   EXPECT_EQ(platform.ShellRequests[0].ShowCommand, 1);
+  // In a single-threaded apartment without OLE1 DDE, released after.
+  EXPECT_EQ(platform.ShellRequests[0].Apartment, 0x6u);
+  EXPECT_EQ(platform.ComInitialisations(), 0u);
   const std::string text = platform.FileContent("C:\\Temp\\start.asx");
   // Without switches the largest film comes first.
   EXPECT_LT(text.find("Film 1.avi"), text.find("Clip.wmv"));
   EXPECT_EQ(text.find("other.avi"), std::string::npos);
   EXPECT_TRUE(platform.MessageBoxes.empty());
   EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(ExecuteTest, TheShellIsAskedAlsoWhereCOMCannotBeInitialised) {
+  platform.AddFile("D:\\a.avi", 1);
+  platform.CoInitializeAnswer = win::kRpcEChangedMode;
+  EXPECT_EQ(Run(), 0);  // and nothing released that was not initialised
+  ASSERT_EQ(platform.ShellRequests.size(), 1u);
+  EXPECT_EQ(platform.ShellRequests[0].Apartment, 0u);
 }
 
 TEST_F(ExecuteTest, NoVideoFilesNoPlaylistNoMessage) {

@@ -27,8 +27,6 @@ using namespace reelstart;
 // the program's.
 static_assert(win::kMaxPath == MAX_PATH);
 static_assert(win::kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY);
-static_assert(win::kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN);
-static_assert(win::kFileAttributeSystem == FILE_ATTRIBUTE_SYSTEM);
 static_assert(win::kFileReadData == FILE_READ_DATA);
 static_assert(win::kFileWriteData == FILE_WRITE_DATA);
 static_assert(win::kFileAppendData == FILE_APPEND_DATA);
@@ -57,6 +55,8 @@ static_assert(win::kErrorInvalidFlags == ERROR_INVALID_FLAGS);
 static_assert(win::kErrorResourceNameNotFound == ERROR_RESOURCE_NAME_NOT_FOUND);
 static_assert(win::kErrorMrMidNotFound == ERROR_MR_MID_NOT_FOUND);
 static_assert(win::kSeErrFnf == SE_ERR_FNF);
+static_assert(win::kSFalse == S_FALSE);
+static_assert(win::kRpcEChangedMode == RPC_E_CHANGED_MODE);
 static_assert(win::kSeErrNoAssoc == SE_ERR_NOASSOC);
 
 // What no constant expression can read: the pointer-valued ones.
@@ -127,6 +127,16 @@ class WindowsFixture final : public contract::Fixture {
   void SetVariable(const std::string& name, const char* value) override {
     SetEnvironmentVariableA(name.c_str(), value);
   }
+  std::string FolderOutsideCodePage(const std::string& name) override {
+    wchar_t root[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, root_.c_str(), -1, root, MAX_PATH);
+    const std::wstring folder = std::wstring(root) + L"\\Caf\u00E9 \u0141\u00F3d\u017A";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    SetEnvironmentVariableW(std::wstring(name.begin(), name.end()).c_str(), folder.c_str());
+    char spelled[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, spelled, MAX_PATH, nullptr, nullptr);
+    return spelled;
+  }
   std::string LinkedFolder() override { return linked_; }
   std::string IndexlessFolder() override { return {}; }
 
@@ -138,8 +148,11 @@ class WindowsFixture final : public contract::Fixture {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::puts("usage: \"contract program.exe\" DISC LINKED");
+  // With "english-formats": only the cases held under English Formats, which
+  // the run without it leaves out.
+  const bool englishFormats = argc == 4 && std::string(argv[3]) == "english-formats";
+  if (argc != 3 && !englishFormats) {
+    std::puts("usage: \"contract program.exe\" DISC LINKED [english-formats]");
     return 2;
   }
   std::string disc = argv[1], linked = argv[2];
@@ -166,6 +179,7 @@ int main(int argc, char** argv) {
       std::printf("stand-in only %s\n", c.Name);
       continue;
     }
+    if (c.EnglishFormats != englishFormats) continue;
     ++ran;
     failure.clear();
     contract::Context context{platform, fixture, fixture.NewFolder(),
