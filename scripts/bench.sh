@@ -3,7 +3,8 @@
 # (win32 preset, or win64 where Wine needs the test twin: tools/winearch.py) and sort_bench and
 # walk_bench (host preset), runs the host micro-benchmarks of the sort and of the walk below
 # links, then bench/run.py: the real Reelstart.exe under Wine on a large
-# synthetic tree of films, against a bare walker as the floor. A few minutes;
+# synthetic tree of films, against a bare walker as the floor (on one film, against
+# the walker that also does what every start must). A few minutes;
 # the figures are printed and kept in build/bench/. Options are passed on to
 # bench/run.py (e.g. --runs 9; --one-film times the start alone, and then neither
 # phase_bench nor the host micro-benchmarks are built or run). Never part of the tests:
