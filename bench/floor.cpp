@@ -8,7 +8,7 @@
 // i686-w64-mingw32-g++ and started under Wine, like the program, from the
 // root of the tree:
 //
-//   floor.exe COUNTS [size] [identity]
+//   floor.exe COUNTS [size] [identity] [start]
 //
 // At the end it writes one line with what it saw (folders, entries other
 // than "." and "..", video files, video files that would not open) to the file COUNTS, so the driver
@@ -18,6 +18,16 @@
 //   size      GetFileSize on each opened video file (the program's sizes)
 //   identity  each folder opened and its volume serial and file index read
 //             (how the program notices a folder link back into the tree)
+//   start     what any program doing the job must do besides the walk: load
+//             the version, shell and registry DLLs (version.dll, shell32.dll,
+//             advapi32.dll) and ask for the floor's version resource before
+//             the walk; after it, write a playlist into the folder of TMP,
+//             ask the shell to open it and write one registry value. COUNTS
+//             then also holds the shell's answer and the registry's.
+// The DLLs of "start" are loaded by LoadLibraryA, not imported: imported, the
+// loader would map them into every run, and the bare walker of the large
+// tree would carry the start too. LoadLibraryA does the loader's same work
+// (the DLL, the DLLs it imports, their initialisation), only later.
 #include <windows.h>
 
 #include <cstdio>
@@ -27,6 +37,7 @@ namespace {
 
 bool withSize = false;
 bool withIdentity = false;
+bool withStart = false;
 volatile DWORD sink = 0;  // keeps the optional calls' results alive
 
 struct Counts {
@@ -34,7 +45,81 @@ struct Counts {
   unsigned long entries = 0;
   unsigned long videos = 0;
   unsigned long unopened = 0;
+  // Of "start" alone: ShellExecuteA's answer (above 32: something was
+  // started) and the status of the registry write (0: written).
+  long shell = -1;
+  long registry = -1;
 };
+
+// An export of a DLL loaded already, as the function type it has; null when
+// there is none.
+template <typename Function>
+Function Export(HMODULE dll, const char* name) {
+  return dll == nullptr ? nullptr
+                        : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+using GetFileVersionInfoSizeAFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using RegCreateKeyExAFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
+                                        LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
+using RegSetValueExAFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+using RegCloseKeyFn = LONG(WINAPI*)(HKEY);
+
+// The start's DLLs. The version DLL is asked about the floor's own file: it
+// has no version resource, so the answer is 0, found as the program's first
+// question about its own is, by reading the file's resources.
+struct StartDlls {
+  HMODULE version = nullptr;
+  HMODULE shell = nullptr;
+  HMODULE registry = nullptr;
+
+  explicit StartDlls(const char* self) {
+    version = LoadLibraryA("version.dll");
+    shell = LoadLibraryA("shell32.dll");
+    registry = LoadLibraryA("advapi32.dll");
+    if (auto size = Export<GetFileVersionInfoSizeAFn>(version, "GetFileVersionInfoSizeA")) {
+      DWORD handle = 0;
+      sink = size(self, &handle);
+    }
+  }
+};
+
+// The end of a start: a playlist of the films (a header and no entry: the
+// writing is the program's own work) as TMP\floor.asx, the shell's "open"
+// of it, as the program asks it of start.asx, and one value under a key of
+// the floor's own in HKEY_CURRENT_USER.
+void FinishStart(const StartDlls& dlls, Counts& counts) {
+  char playlist[MAX_PATH + 16];
+  const DWORD length = GetTempPathA(MAX_PATH, playlist);
+  if (length == 0 || length >= MAX_PATH) return;
+  std::strcpy(playlist + length, "floor.asx");
+  const HANDLE file = CreateFileA(playlist, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  static const char kText[] = "<ASX version=\"3.0\">\r\n</ASX>\r\n";
+  DWORD written = 0;
+  WriteFile(file, kText, sizeof kText - 1, &written, nullptr);
+  CloseHandle(file);
+
+  if (auto open = Export<ShellExecuteAFn>(dlls.shell, "ShellExecuteA")) {
+    counts.shell = static_cast<long>(
+        reinterpret_cast<INT_PTR>(open(nullptr, "open", playlist, nullptr, nullptr, SW_SHOWNORMAL)));
+  }
+
+  auto create = Export<RegCreateKeyExAFn>(dlls.registry, "RegCreateKeyExA");
+  auto set = Export<RegSetValueExAFn>(dlls.registry, "RegSetValueExA");
+  auto close = Export<RegCloseKeyFn>(dlls.registry, "RegCloseKey");
+  if (create == nullptr || set == nullptr || close == nullptr) return;
+  HKEY key = nullptr;
+  counts.registry = create(HKEY_CURRENT_USER, "Software\\Reelstart benchmark floor", 0, nullptr,
+                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (counts.registry != ERROR_SUCCESS) return;
+  const DWORD films = counts.videos;
+  counts.registry = set(key, "VideoFiles Count", 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&films), sizeof films);
+  close(key);
+}
 
 // The program's extensions, compared with ASCII letters folded to lower case.
 bool IsVideoName(const char* name) {
@@ -114,14 +199,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   for (int i = 2; i < __argc; ++i) {
     withSize |= std::strcmp(__argv[i], "size") == 0;
     withIdentity |= std::strcmp(__argv[i], "identity") == 0;
+    withStart |= std::strcmp(__argv[i], "start") == 0;
   }
   Counts counts;
-  Walk(path, static_cast<std::size_t>(slash - path) + 1, counts);
+  if (withStart) {
+    const StartDlls dlls(path);
+    Walk(path, static_cast<std::size_t>(slash - path) + 1, counts);
+    FinishStart(dlls, counts);
+  } else {
+    Walk(path, static_cast<std::size_t>(slash - path) + 1, counts);
+  }
 
   if (__argc > 1) {
     if (FILE* out = std::fopen(__argv[1], "w")) {
-      std::fprintf(out, "folders=%lu entries=%lu videos=%lu unopened=%lu\n", counts.folders,
+      std::fprintf(out, "folders=%lu entries=%lu videos=%lu unopened=%lu", counts.folders,
                    counts.entries, counts.videos, counts.unopened);
+      if (withStart) std::fprintf(out, " shell=%ld registry=%ld", counts.shell, counts.registry);
+      std::fprintf(out, "\n");
       std::fclose(out);
     }
   }

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Benchmark of Reelstart.exe under Wine on a large synthetic tree of films.
 
-    python3 bench/run.py [--runs 7] [--exe build/win32/Reelstart.exe]
+    python3 bench/run.py [--runs 7] [--exe build/win32/Reelstart.exe] [--one-film]
+
+--one-film times the start alone: the runs on the tree of one film, without the large
+tree (not even made) and without phase_bench.exe; a minute, where the whole takes many.
 
 The exe, the floor's compiler and Wine are tools/winearch.py's choice: the shipped 32-bit
 build where the machine runs 32-bit code, else the 64-bit test twin (scripts/bench.sh
@@ -12,16 +15,19 @@ What it does, all in one Wine prefix:
    parameters are unchanged.
 2. Builds the floor (bench/floor.cpp) with mingw-w64 g++: a bare walker that
    lists the same tree with FindFirstFileA/FindNextFileA and opens each video file
-   once, nothing else.
+   once, nothing else; asked, it adds the work every start must do.
 3. Copies Reelstart.exe (as start.exe), the floor and, when built, phase_bench.exe to
    the root of the tree, and runs each once to warm the caches and to check that they
    all saw the same 20,000 video files.
 4. Runs, round after round (the order rotating), the floor, the floor with the two
    kinds of system call the program makes beyond it (GetFileSize of each video file;
    the identity of each folder), Reelstart.exe without switches (largest first) and
-   Reelstart.exe /name; prints for each the median, fastest and slowest wall time,
-   the ratio to the floor (of the medians, and paired within each round), the CPU
-   time and the peak memory.
+   Reelstart.exe /name; and on a tree of one film (what a start costs) the floor, the
+   floor with the work every start must do ("start": the version, shell and registry
+   DLLs, the shell's "open" of a playlist, a registry value) and Reelstart.exe. Prints
+   for each the median, fastest and slowest wall time, the ratio to the floor (of the
+   medians, and paired within each round; on one film, to the floor with the start's
+   work), the CPU time and the peak memory.
 5. Runs phase_bench.exe (target phase_bench of the win32 preset; win64 for the twin) a
    few times: the program's own phases (walk, sort, playlist text, write) timed inside one process.
 6. Prints the size and imports of the executable (tools/exe_report.py --check).
@@ -37,7 +43,8 @@ almost no heap of its own.
 
 No media player is associated with .asx files in the prefix: the program's request
 to open the playlist is answered "no association" at once, so a player's start is
-not counted.  Nothing here is asserted: the figures are printed and kept in
+not counted; the floor's request gets the same answer (checked before the timed
+rounds).  Nothing here is asserted: the figures are printed and kept in
 build/bench/results.json and build/bench/results.md.
 """
 from __future__ import annotations
@@ -70,7 +77,11 @@ MODES = [("floor", "floor.exe", [], "large"),
          ("default", "start.exe", [], "large"),
          ("/name", "start.exe", ["/name"], "large"),
          ("floor, one film", "floor.exe", [], "small"),
+         ("floor+start, one film", "floor.exe", ["start"], "small"),
          ("default, one film", "start.exe", [], "small")]
+# The floor each run is compared with: the bare walker on the large tree, where the
+# walk is the work; on one film, the floor that does what every start must do.
+FLOOR = {"large": "floor", "small": "floor+start, one film"}
 
 
 def log(*a):
@@ -148,6 +159,48 @@ def timed(wp: w.WinePrefix, exe: pathlib.Path, args: list, cwd: pathlib.Path) ->
                 peak=peak, code=code)
 
 
+def same_walk(wp: w.WinePrefix, root: pathlib.Path, tmp: pathlib.Path, counts: pathlib.Path) -> bool:
+    """Whether the floor and the program saw the same video files of the large tree: one
+    run of each, which also warms the caches (the tree's metadata, the DLLs)."""
+    floor_args = [w.win_path(counts)]
+    timed(wp, root / "floor.exe", floor_args, root)
+    floor_counts = dict(kv.split("=") for kv in counts.read_text().split())
+    log(f"floor saw: {counts.read_text().strip()}")
+    found = {}
+    for name, exe, extra, tree in MODES:
+        if exe != "start.exe" or tree != "large":
+            continue
+        playlist = tmp / "start.asx"
+        if playlist.exists():
+            playlist.unlink()
+        code = timed(wp, root / exe, extra, root)["code"]
+        found[name] = playlist_entries(playlist) if playlist.exists() else []
+        log(f"Reelstart.exe {name}: exit code {code}, {len(found[name])} playlist entries")
+    if any(len(e) != int(floor_counts["videos"]) for e in found.values()) or int(floor_counts["unopened"]):
+        log("the program and the floor did not see the same video files")
+        return False
+    return True
+
+
+def same_start(wp: w.WinePrefix, small: pathlib.Path, counts: pathlib.Path) -> bool:
+    """Whether the floor's start and the program's ask the shell the same and start
+    nothing: one run of each on the tree of one film (also their warm-up), the
+    program's ShellExecuteA answer read from Wine's relay trace."""
+    timed(wp, small / "floor.exe", [w.win_path(counts), "start"], small)
+    floor = dict(kv.split("=") for kv in counts.read_text().split())
+    log(f"floor with the start's work saw: {counts.read_text().strip()}")
+    run = wp.run(small / "start.exe", [], cwd=small, relay=["shell32.ShellExecuteA"])
+    wp.delete_value(r"HKCU\Software\Wine\Debug", "RelayInclude")  # the timed runs trace nothing
+    answers = [c.retval for c in run.called("ShellExecuteA")]
+    log(f"Reelstart.exe on one film: exit code {run.code}, ShellExecuteA answered {answers}")
+    if (answers != [int(floor["shell"])] or not 0 <= answers[0] <= 32 or run.leftovers
+            or int(floor["registry"])):
+        log("the floor's start and the program's did not do the same (the same shell answer, "
+            "no player started, the registry written)")
+        return False
+    return True
+
+
 def playlist_entries(path: pathlib.Path) -> list[str]:
     text = path.read_bytes().decode("cp1251")
     return [line.strip()[len('<Ref href="'):-len('"/>')] for line in text.split("\r\n")
@@ -178,6 +231,8 @@ def main() -> int:
     ap.add_argument("--entries", type=int, default=100_000)
     ap.add_argument("--videos", type=int, default=20_000)
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--one-film", action="store_true",
+                    help="the start alone: only the runs on the tree of one film")
     args = ap.parse_args()
     if w.TARGET.how == "vm":
         sys.exit("this kernel runs no 32-bit code, and timings in an emulated machine would mean "
@@ -185,30 +240,33 @@ def main() -> int:
 
     work = args.work.resolve()
     root = work / "tree"
+    small = work / "one-film"
     tmp = work / "tmp"
     info = machine()
     log(f"machine: {info['cpu']}, {info['cores']} cores, {info['memory']}; {info['wine']}; "
         f"load average {loadavg()}")
     log(w.winearch.describe(w.TARGET))
 
-    root_len = len(w.win_path(root)) + 1
-    stamp = tree_maker.make(str(root), folders=args.folders, entries=args.entries,
-                            videos=args.videos, seed=args.seed, root_len=root_len, log=log)
-    log(f"tree: {stamp['folders']} folders, {stamp['entries']} entries, {stamp['videos']} video "
-        f"files ({stamp['over_4gib']} over 4 GiB), {root}")
+    stamp = None
+    if not args.one_film:
+        root_len = len(w.win_path(root)) + 1
+        stamp = tree_maker.make(str(root), folders=args.folders, entries=args.entries,
+                                videos=args.videos, seed=args.seed, root_len=root_len, log=log)
+        log(f"tree: {stamp['folders']} folders, {stamp['entries']} entries, {stamp['videos']} video "
+            f"files ({stamp['over_4gib']} over 4 GiB), {root}")
+    trees = {"small": small} if args.one_film else {"large": root, "small": small}
 
     floor = build_floor(work / "floor.exe")
-    small = work / "one-film"
     shutil.rmtree(small, ignore_errors=True)
     small.mkdir(parents=True)
     with open(small / "Film.avi", "wb") as f:
         f.truncate(700 << 20)
     for stale in root.glob("*.exe"):
         stale.unlink()
-    for folder in (root, small):
+    for folder in trees.values():
         shutil.copyfile(args.exe, folder / "start.exe")
         shutil.copyfile(floor, folder / "floor.exe")
-    phase = args.phase_exe.is_file()
+    phase = not args.one_film and args.phase_exe.is_file()
     if phase:
         shutil.copyfile(args.phase_exe, root / "phase_bench.exe")
     tmp.mkdir(parents=True, exist_ok=True)
@@ -217,42 +275,27 @@ def main() -> int:
     try:
         wp.start()
         wp.set_tmp(tmp)
-        return measure(args, wp, {"large": root, "small": small}, tmp, stamp, info, phase)
+        return measure(args, wp, trees, tmp, stamp, info, phase)
     finally:
         wp.close(remove=True)
 
 
 def measure(args, wp, trees, tmp, stamp, info, phase) -> int:
-    root = trees["large"]
+    modes = [m for m in MODES if m[3] in trees]
     counts = tmp / "floor.txt"
     floor_args = [w.win_path(counts)]
-
-    # Warm-up (the tree's metadata into the page cache, the DLLs loaded once), and the
-    # check that the floor and the program saw the same video files.
-    timed(wp, root / "floor.exe", floor_args, root)
-    floor_counts = dict(kv.split("=") for kv in counts.read_text().split())
-    log(f"floor saw: {counts.read_text().strip()}")
-    found = {}
-    for name, exe, extra, tree in MODES:
-        if exe != "start.exe" or tree != "large":
-            continue
-        playlist = tmp / "start.asx"
-        if playlist.exists():
-            playlist.unlink()
-        code = timed(wp, root / exe, extra, root)["code"]
-        found[name] = playlist_entries(playlist) if playlist.exists() else []
-        log(f"Reelstart.exe {name}: exit code {code}, {len(found[name])} playlist entries")
-    if any(len(e) != int(floor_counts["videos"]) for e in found.values()) or int(floor_counts["unopened"]):
-        log("the program and the floor did not see the same video files")
+    if "large" in trees and not same_walk(wp, trees["large"], tmp, counts):
+        return 1
+    if not same_start(wp, trees["small"], counts):
         return 1
 
-    log(f"\n{args.runs} rounds of {len(MODES)} runs (the order rotating each round); load average {loadavg()}")
-    samples = {name: [] for name, *_ in MODES}
+    log(f"\n{args.runs} rounds of {len(modes)} runs (the order rotating each round); load average {loadavg()}")
+    samples = {name: [] for name, *_ in modes}
     loads = [loadavg()]
     for r in range(args.runs):
-        shift = r % len(MODES)
+        shift = r % len(modes)
         line = []
-        for name, exe, extra, tree in MODES[shift:] + MODES[:shift]:
+        for name, exe, extra, tree in modes[shift:] + modes[:shift]:
             folder = trees[tree]
             run = timed(wp, folder / exe, floor_args + extra if exe == "floor.exe" else extra, folder)
             samples[name].append(run)
@@ -261,9 +304,9 @@ def measure(args, wp, trees, tmp, stamp, info, phase) -> int:
     loads.append(loadavg())
 
     rows = []
-    for name, _, _, tree in MODES:
+    for name, _, _, tree in modes:
         runs = samples[name]
-        floor = samples["floor" if tree == "large" else "floor, one film"]
+        floor = samples[FLOOR[tree]]
         walls = [x["wall"] for x in runs]
         cpus = [x["cpu"] + x["server"] for x in runs]
         rows.append(dict(
@@ -275,6 +318,7 @@ def measure(args, wp, trees, tmp, stamp, info, phase) -> int:
 
     phases = {}
     if phase:
+        root = trees["large"]
         log(f"phase_bench.exe, {args.phase_runs} runs")
         runs = []
         for _ in range(args.phase_runs):
@@ -302,6 +346,7 @@ LABELS = {"floor": "floor: list, open each video file",
           "default": "Reelstart.exe (largest first)",
           "/name": "Reelstart.exe /name",
           "floor, one film": "floor on a tree of one film",
+          "floor+start, one film": "floor + the start's work, on a tree of one film",
           "default, one film": "Reelstart.exe on a tree of one film"}
 
 
@@ -312,7 +357,7 @@ def summary(r: dict) -> str:
            f"{r['load_after']} after.",
            m.get("exe", "") + ".",
            f"Tree: {t['folders']} folders, {t['entries']} entries, {t['videos']} video files "
-           f"({t['over_4gib']} over 4 GiB), all sparse.",
+           f"({t['over_4gib']} over 4 GiB), all sparse." if t else "Tree: one film alone (--one-film).",
            f"Medians of {r['runs']} runs each:", "",
            "| run | wall median | fastest | slowest | ratio to floor | paired ratio "
            "| CPU (process + wineserver) | CPU ratio | peak memory |",
@@ -323,7 +368,8 @@ def summary(r: dict) -> str:
                    f"| {row['cpu_s']:.2f} s | {row['cpu_ratio']:.2f}x | {row['peak_mib']:.1f} MiB |")
     out += ["", "Wall: `wine X.exe` from start to exit (Wine's process start included). Paired "
             "ratio: median over the rounds of the run's wall time over the floor's in the same round; "
-            "the runs on one film are compared with the floor on one film. "
+            "the runs on one film are compared with the floor that also does the start's work "
+            "(version, shell and registry DLLs, the shell's open of a playlist, a registry value). "
             "CPU: user + system time of the Wine process plus what its wineserver spent meanwhile. "
             "Peak memory: largest resident set of the Wine process (GNU time, ru_maxrss)."]
     p = r["phases"]
