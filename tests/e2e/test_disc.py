@@ -96,6 +96,10 @@ class Refusals(WorkFolder):
         self.file("case twin/film.AVI")
         self.file("superscript device name/a.avi")  # the device name rule's, again
         self.file("superscript device name/COM¹.avi")
+        for name in ("a.avi", "con.part1.avi", "LPT1.x.wmv"):  # the device: the part before the first dot
+            self.file(f"device name before the first dot/{name}")
+        for name in ("a.avi", "Straße.avi", "STRASSE.avi", "ё.avi", "Ё.avi"):  # one character to one
+            self.file(f"case twin by character/{name}")
         cases = [  # (folder, output, options, message[, environment])
             ("missing", "out/a.iso", [], r"no folder"),
             ("no films", "out/a.iso", [], r"holds no film"),
@@ -109,8 +113,12 @@ class Refusals(WorkFolder):
             ("forbidden character", "out/a.iso", [], r"'What\?\.avi': holds"),
             ("device name", "out/a.iso", [], r"'Sub/com1\.Wmv': a device name"),
             ("superscript device name", "out/a.iso", [], r"'COM¹\.avi': a device name"),
+            ("device name before the first dot", "out/a.iso", [],
+             r"'LPT1\.x\.wmv': a device name.*\nmake-disc\.sh: 'con\.part1\.avi': a device name"),
             ("trailing dot or space", "out/a.iso", [], r"'Extra\.': ends in a dot or a space"),
             ("case twin", "out/a.iso", [], r"'Film\.avi': differs from another name of its folder in case alone"),
+            ("case twin by character", "out/a.iso", [],   # these two, and no more
+             r"'Ё\.avi': differs from .*\nmake-disc\.sh: 'ё\.avi': differs from [^\n]*\n\Z"),
             ("path too long", "out/a.iso", [], r"'x{100}/y{100}/z{60}\.avi': its path on the disc, D:\\ included"),
         ]
         self.assertLessEqual(set(disc_names.RULES), {case[0] for case in cases})  # a row for each rule
