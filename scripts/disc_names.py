@@ -3,16 +3,19 @@
 rules scripts/make-disc.sh refuses a folder by, in one table (RULES), which its
 tests read too.
 
-    python3 scripts/disc_names.py FOLDER
+    python3 scripts/disc_names.py FOLDER [CATALOGUE]
 
 prints one line for each entry of FOLDER that breaks a rule, "'path': why", the
 path relative to FOLDER; nothing when all can go on the disc. A start.exe or
 autorun.inf at FOLDER's root is not checked: the disc gets its own. Symbolic links
-are checked by their names, not followed.
+are checked by their names, not followed. CATALOGUE, when given, gets what the
+disc shows of FOLDER, from the same walk (see catalogue()): make-disc.sh makes the
+image's volume set id from it.
 """
 import collections
 import os
 import re
+import stat
 import sys
 from typing import NamedTuple
 
@@ -30,6 +33,7 @@ class Entry(NamedTuple):
     name: str
     path: str    # on the disc, below its root, with '\'
     twins: int   # names of its folder, itself included, that Windows reads as the same
+    info: os.stat_result   # its own (lstat), a symbolic link's and not its target's
 
 
 def windows_upper(name: str) -> str:
@@ -73,7 +77,25 @@ def entries(folder: str):
         counts = collections.Counter(windows_upper(n) for n in names)
         for name in names:
             path = name if relative == "." else os.path.join(relative, name)
-            yield path, Entry(name, path.replace("/", "\\"), counts[windows_upper(name)])
+            yield path, Entry(name, path.replace("/", "\\"), counts[windows_upper(name)],
+                              os.lstat(os.path.join(top, name)))
+
+
+def catalogue(listing) -> bytes:
+    """What the disc shows of `listing` (entries()' pairs), in its order: each folder's
+    path and date, each file's path, size and date, dates in seconds as the image keeps
+    them. Nothing the image leaves out: not a symbolic link (genisoimage without Rock
+    Ridge drops them), not a folder's own size, which is its file system's (ext4 keeps
+    the most a folder ever held, tmpfs counts its entries), so that a copy on any file
+    system has the same catalogue."""
+    out = bytearray()
+    for path, entry in listing:
+        mode, date = entry.info.st_mode, entry.info.st_mtime_ns // 10**9
+        if stat.S_ISDIR(mode):
+            out += b"d\0%s\0%d\0" % (os.fsencode(path), date)
+        elif not stat.S_ISLNK(mode):   # a file (a fifo, of size 0, goes on as an empty one)
+            out += b"f\0%s\0%d\0%d\0" % (os.fsencode(path), entry.info.st_size, date)
+    return bytes(out)
 
 
 def shown(path: str) -> str:
@@ -82,11 +104,15 @@ def shown(path: str) -> str:
 
 
 def main() -> int:
-    if len(sys.argv) != 2 or not os.path.isdir(sys.argv[1]):
-        print("usage: disc_names.py FOLDER", file=sys.stderr)
+    if len(sys.argv) not in (2, 3) or not os.path.isdir(sys.argv[1]):
+        print("usage: disc_names.py FOLDER [CATALOGUE]", file=sys.stderr)
         return 2
     sys.stdout.reconfigure(errors="backslashreplace")
-    for path, entry in entries(sys.argv[1]):
+    listing = list(entries(sys.argv[1]))   # one walk, for the rules and the catalogue alike
+    if len(sys.argv) == 3:
+        with open(sys.argv[2], "wb") as f:
+            f.write(catalogue(listing))
+    for path, entry in listing:
         for why, breaks in RULES.values():
             if breaks(entry):
                 print(f"'{shown(path)}': {why}")
