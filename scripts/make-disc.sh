@@ -75,22 +75,23 @@ folder=$(cd "$folder" && pwd -P)
 # The script's work folder (start.exe, autorun.inf) must not lie in what goes on the disc.
 tmpdir=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || die "no folder '${TMPDIR:-/tmp}' for the work folder (TMPDIR)"
 case "$tmpdir/" in "$folder"/*) die "the work folder would lie inside $folder (TMPDIR=$tmpdir) and go onto the disc: set TMPDIR to a folder outside it" ;; esac
-films=$(find "$folder" -type f \( -iname '*.avi' -o -iname '*.divx' -o -iname '*.dvr-ms' \
-  -o -iname '*.m1v' -o -iname '*.mp2' -o -iname '*.mpeg' -o -iname '*.mpa' -o -iname '*.mpe' \
-  -o -iname '*.mpg' -o -iname '*.mpv2' -o -iname '*.mp2v' -o -iname '*.wmv' \) -printf . | wc -c)
-[ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
 
-# The work folder: the catalogue of FOLDER, start.exe, autorun.inf, the graft points.
+# The work folder: what disc_names.py read of FOLDER, start.exe, autorun.inf, the graft points.
 work=$(mktemp -d)
 tmp=""
 cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# Names the disc cannot carry as they are (too long for genisoimage, or what Windows
-# would not show or open as that entry): the rules are scripts/disc_names.py's table.
-# The same walk writes the catalogue of what the disc shows of FOLDER, for the id below.
-bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder" "$work/catalogue") || die "could not check the names in $folder"
+# FOLDER is walked once, by scripts/disc_names.py, and all below reads what that walk
+# wrote into the work folder: the films counted, the newest date, the names left out at
+# the root (Windows' idea of start.exe and autorun.inf), the root's entries grafted and
+# the catalogue the volume set id is made from. It prints the names the disc cannot
+# carry as they are (too long for genisoimage, or what Windows would not show or open
+# as that entry): the rules are its table.
+bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder" "$work") || die "could not check the names in $folder"
+read -r films newest < "$work/summary"
+[ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
 if [ -n "$bad" ]; then
   printf '%s\n' "$bad" | sed 's/^/make-disc.sh: /' >&2
   exit 1
@@ -121,12 +122,7 @@ fi
 [ -f "$exe" ] || die "no program at $exe"
 command -v genisoimage >/dev/null && command -v faketime >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
 
-for name in start.exe autorun.inf; do
-  find "$folder" -mindepth 1 -maxdepth 1 -iname "$name" -printf '%f\0' |
-    while IFS= read -r -d '' found; do
-      echo "make-disc.sh: note: $folder/$found is left out; the disc gets its own $name" >&2
-    done
-done
+sed 's/^/make-disc.sh: note: /' "$work/notes" >&2
 
 # -- the label: autorun.inf's label= and the volume id
 [ -n "$label" ] || label=$(basename "$folder")
@@ -145,7 +141,7 @@ volid=$(printf '%s' "$label" | tr 'a-z' 'A-Z' | tr -c 'A-Z0-9' '_' | tr -s '_' |
 # SOURCE_DATE_EPOCH), and the entries go in name order. genisoimage takes the volume's
 # dates from the clock, so it runs on a fixed one (faketime; the files keep their own
 # dates), in UTC.
-epoch=${SOURCE_DATE_EPOCH:-$(find "$folder" -printf '%T@\n' | sort -n | tail -n 1)}
+epoch=${SOURCE_DATE_EPOCH:-$newest}
 epoch=${epoch%.*}
 [[ $epoch =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH=$epoch is not a count of seconds"
 clock=(env TZ=UTC NO_FAKE_STAT=1 faketime -f "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
@@ -157,10 +153,9 @@ touch -d "@$epoch" "$work/start.exe" "$work/autorun.inf"
 graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 {
   printf 'start.exe=%s\nautorun.inf=%s\n' "$(graft "$work/start.exe")" "$(graft "$work/autorun.inf")"
-  find "$folder" -mindepth 1 -maxdepth 1 ! -iname start.exe ! -iname autorun.inf -printf '%f\0' |
-    sort -z | while IFS= read -r -d '' name; do
-      printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
-    done
+  while IFS= read -r -d '' name; do
+    printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
+  done < "$work/root"
 } > "$work/paths"
 
 # Joliet (long Unicode names) and UDF 1.02 (the same names, and a film's full size over

@@ -81,6 +81,7 @@ class Refusals(WorkFolder):
         self.file("films/Фильм.avi", 1000)
         self.file("no films/readme.txt", 10)
         self.file("no films/sub/film.mkv", 10)
+        self.file("no films on the disc/autorun.ınf/a.avi")  # left out: Windows reads ı as I
         self.file("too big/Фильм.avi", 740_000_000)  # 361,329 sectors and more: over a CD's 360,000
         other = self.root / "out" / "other.iso"
         other.parent.mkdir()
@@ -104,6 +105,7 @@ class Refusals(WorkFolder):
         cases = [  # (folder, output, options, message[, environment])
             ("missing", "out/a.iso", [], r"no folder"),
             ("no films", "out/a.iso", [], r"holds no film"),
+            ("no films on the disc", "out/a.iso", [], r"holds no film"),
             ("films", "out/other.iso", [], r"other\.iso exists and is not an image made by make-disc\.sh"),
             ("too big", "out/a.iso", ["--size", "cd"], r"needs \d+ sectors .* more than a cd holds \(360000\)"),
             ("films", "films/a.iso", [], r"would hold itself"),
