@@ -3,23 +3,28 @@
 rules scripts/make-disc.sh refuses a folder by, in one table (RULES), which its
 tests read too.
 
-    python3 scripts/disc_names.py FOLDER
+    python3 scripts/disc_names.py FOLDER [WORK]
 
 prints one line for each entry of FOLDER that breaks a rule, "'path': why", the
 path relative to FOLDER; nothing when all can go on the disc. A start.exe or
 autorun.inf at FOLDER's root is not checked: the disc gets its own. Symbolic links
-are checked by their names, not followed.
+are checked by their names, not followed. WORK, a folder, gets what make-disc.sh
+reads of FOLDER, from the same walk, so that what it checks, counts, dates, hashes
+and puts on the disc are the same entries (see write_work()).
 """
 import collections
 import os
 import re
+import stat
 import sys
 from typing import NamedTuple
 
 MAX_NAME = 103     # the longest Joliet name genisoimage writes (-joliet-long); UDF's come from them
 MAX_PATH = 259     # what Windows' paths take: MAX_PATH less the terminating zero
 DISC_ROOT = "D:\\"  # the root of a disc in its drive, for the path limit
-LEFT_OUT = {"START.EXE", "AUTORUN.INF"}   # at the root, in any case
+LEFT_OUT = {"START.EXE": "start.exe", "AUTORUN.INF": "autorun.inf"}   # at the root, in any case
+# The films Reelstart plays: by extension, in any case of ASCII letters, as it compares them.
+FILMS = tuple(b".avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv".split())
 # Windows also reserves COM and LPT with a superscript 1, 2 or 3 (U+00B9 U+00B2 U+00B3 of
 # Latin-1): names arrive decoded from UTF-8, so each is one character here.
 DEVICE = re.compile("CON|PRN|AUX|NUL|COM[1-9\u00b9\u00b2\u00b3]|LPT[1-9\u00b9\u00b2\u00b3]", re.I)
@@ -30,6 +35,7 @@ class Entry(NamedTuple):
     name: str
     path: str    # on the disc, below its root, with '\'
     twins: int   # names of its folder, itself included, that Windows reads as the same
+    info: os.stat_result   # its own (lstat), a symbolic link's and not its target's
 
 
 def windows_upper(name: str) -> str:
@@ -62,19 +68,70 @@ RULES = {
 
 
 def entries(folder: str):
-    """Every entry below `folder` that goes on the disc, folder by folder, in name order."""
+    """One walk of `folder`: (every entry below it, as (path, Entry) pairs, folder by
+    folder, in name order, but the names at its root the disc has its own of (LEFT_OUT,
+    in Windows' any case); those names)."""
+    listing, left_out = [], []
     for top, dirs, files in os.walk(folder):
         dirs.sort()
         names = sorted(dirs + files)
         relative = os.path.relpath(top, folder)
         if relative == ".":
-            names = [n for n in names if windows_upper(n) not in LEFT_OUT]
+            left_out = [n for n in names if windows_upper(n) in LEFT_OUT]
+            names = [n for n in names if n not in left_out]
             dirs[:] = [d for d in dirs if d in names]
         counts = collections.Counter(windows_upper(n) for n in names)
         for name in names:
             path = name if relative == "." else os.path.join(relative, name)
-            yield path, Entry(name, path.replace("/", "\\"), counts[windows_upper(name)])
+            listing.append((path, Entry(name, path.replace("/", "\\"), counts[windows_upper(name)],
+                                        os.lstat(os.path.join(top, name)))))
+    return listing, left_out
 
+
+def on_disc(listing):
+    """The entries of `listing` the image carries: all but symbolic links, which
+    genisoimage without Rock Ridge drops (a fifo goes on as an empty file)."""
+    return [(path, entry) for path, entry in listing if not stat.S_ISLNK(entry.info.st_mode)]
+
+
+def catalogue(listing) -> bytes:
+    """What the disc shows of `listing` (entries()' pairs), in its order: each folder's
+    path and date, each file's path, size and date, dates in seconds as the image keeps
+    them. Nothing the image leaves out, nor a folder's own size, which is its file
+    system's (ext4 keeps the most a folder ever held, tmpfs counts its entries), so that
+    a copy on any file system has the same catalogue."""
+    out = bytearray()
+    for path, entry in on_disc(listing):
+        date = entry.info.st_mtime_ns // 10**9
+        if stat.S_ISDIR(entry.info.st_mode):
+            out += b"d\0%s\0%d\0" % (os.fsencode(path), date)
+        else:
+            out += b"f\0%s\0%d\0%d\0" % (os.fsencode(path), entry.info.st_size, date)
+    return bytes(out)
+
+
+def write_work(folder: str, listing, left_out, work: str) -> None:
+    """What make-disc.sh reads of `folder`, into files of `work`:
+    summary    the number of films on the disc and the date of its newest entry (in
+               seconds; 0 when it has none), on one line
+    root       the names of folder's root entries on the disc, each ended by a NUL
+    notes      a line for each name left out at the root
+    catalogue  catalogue(), the image's volume set id is made from it."""
+    carried = on_disc(listing)
+    films = sum(not stat.S_ISDIR(e.info.st_mode) and os.fsencode(e.name).lower().endswith(FILMS)
+                for _, e in carried)
+    newest = max((e.info.st_mtime_ns // 10**9 for _, e in carried), default=0)
+    notes = "".join(f"{os.path.join(folder, name)} is left out; the disc gets its own "
+                    f"{LEFT_OUT[windows_upper(name)]}\n" for name in left_out)
+    files = {
+        "summary": b"%d %d\n" % (films, newest),
+        "root": b"".join(os.fsencode(e.name) + b"\0" for path, e in carried if path == e.name),
+        "notes": os.fsencode(notes),
+        "catalogue": catalogue(listing),
+    }
+    for name, data in files.items():
+        with open(os.path.join(work, name), "wb") as f:
+            f.write(data)
 
 def shown(path: str) -> str:
     """A path fit for one line: control characters written out."""
@@ -82,11 +139,14 @@ def shown(path: str) -> str:
 
 
 def main() -> int:
-    if len(sys.argv) != 2 or not os.path.isdir(sys.argv[1]):
-        print("usage: disc_names.py FOLDER", file=sys.stderr)
+    if len(sys.argv) not in (2, 3) or not all(map(os.path.isdir, sys.argv[1:])):
+        print("usage: disc_names.py FOLDER [WORK]", file=sys.stderr)
         return 2
     sys.stdout.reconfigure(errors="backslashreplace")
-    for path, entry in entries(sys.argv[1]):
+    listing, left_out = entries(sys.argv[1])   # one walk, for the rules and make-disc.sh alike
+    if len(sys.argv) == 3:
+        write_work(sys.argv[1], listing, left_out, sys.argv[2])
+    for path, entry in listing:
         for why, breaks in RULES.values():
             if breaks(entry):
                 print(f"'{shown(path)}': {why}")

@@ -37,9 +37,10 @@ a space, no path longer than Windows takes, ...). A start.exe or autorun.inf at
 FOLDER's root is left out of the image (the disc gets its own; FOLDER itself is
 never changed). OUTPUT is written whole or not at all; an existing OUTPUT is
 replaced only when it is an image this script made. Symbolic links are not
-followed. The same FOLDER makes the same image, byte for byte, and so do the same
-films copied elsewhere with their dates: its dates are those of FOLDER's newest entry
-(or SOURCE_DATE_EPOCH, when set).
+followed: the image leaves them out. The same FOLDER makes the same image, byte for
+byte, and so do the same films copied elsewhere with their dates (cp -a), on any
+file system: its dates are those of FOLDER's newest entry (or SOURCE_DATE_EPOCH,
+when set).
 
 REELSTART_DISC_EXE=PATH puts another exe on the disc as start.exe (the tests'
 64-bit twin); by default it is always the shipped 32-bit build/win32/Reelstart.exe.
@@ -74,13 +75,23 @@ folder=$(cd "$folder" && pwd -P)
 # The script's work folder (start.exe, autorun.inf) must not lie in what goes on the disc.
 tmpdir=$(cd "${TMPDIR:-/tmp}" 2>/dev/null && pwd -P) || die "no folder '${TMPDIR:-/tmp}' for the work folder (TMPDIR)"
 case "$tmpdir/" in "$folder"/*) die "the work folder would lie inside $folder (TMPDIR=$tmpdir) and go onto the disc: set TMPDIR to a folder outside it" ;; esac
-films=$(find "$folder" -type f \( -iname '*.avi' -o -iname '*.divx' -o -iname '*.dvr-ms' \
-  -o -iname '*.m1v' -o -iname '*.mp2' -o -iname '*.mpeg' -o -iname '*.mpa' -o -iname '*.mpe' \
-  -o -iname '*.mpg' -o -iname '*.mpv2' -o -iname '*.mp2v' -o -iname '*.wmv' \) -printf . | wc -c)
+
+# The work folder: what disc_names.py read of FOLDER, start.exe, autorun.inf, the graft points.
+work=$(mktemp -d)
+tmp=""
+cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+# FOLDER is walked once, by scripts/disc_names.py, and all below reads what that walk
+# wrote into the work folder: the films counted, the newest date, the names left out at
+# the root (Windows' idea of start.exe and autorun.inf), the root's entries grafted and
+# the catalogue the volume set id is made from. It prints the names the disc cannot
+# carry as they are (too long for genisoimage, or what Windows would not show or open
+# as that entry): the rules are its table.
+bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder" "$work") || die "could not check the names in $folder"
+read -r films newest < "$work/summary"
 [ "$films" -gt 0 ] || die "'$folder' holds no film (.avi .divx .dvr-ms .m1v .mp2 .mpeg .mpa .mpe .mpg .mpv2 .mp2v .wmv)"
-# Names the disc cannot carry as they are (too long for genisoimage, or what Windows
-# would not show or open as that entry): the rules are scripts/disc_names.py's table.
-bad=$(python3 "$ROOT/scripts/disc_names.py" "$folder") || die "could not check the names in $folder"
 if [ -n "$bad" ]; then
   printf '%s\n' "$bad" | sed 's/^/make-disc.sh: /' >&2
   exit 1
@@ -111,12 +122,7 @@ fi
 [ -f "$exe" ] || die "no program at $exe"
 command -v genisoimage >/dev/null && command -v faketime >/dev/null || bash "$ROOT/scripts/setup-debian.sh"
 
-for name in start.exe autorun.inf; do
-  find "$folder" -mindepth 1 -maxdepth 1 -iname "$name" -printf '%f\0' |
-    while IFS= read -r -d '' found; do
-      echo "make-disc.sh: note: $folder/$found is left out; the disc gets its own $name" >&2
-    done
-done
+sed 's/^/make-disc.sh: note: /' "$work/notes" >&2
 
 # -- the label: autorun.inf's label= and the volume id
 [ -n "$label" ] || label=$(basename "$folder")
@@ -131,17 +137,11 @@ sys.stdout.write(sys.stdin.read().translate(table))' | tr -c 'A-Za-z0-9 ._()-' '
 volid=$(printf '%s' "$label" | tr 'a-z' 'A-Z' | tr -c 'A-Z0-9' '_' | tr -s '_' | sed 's/^_*//; s/_*$//')
 
 # -- the tree: FOLDER's root entries and the two files, as genisoimage graft points
-work=$(mktemp -d)
-tmp=""
-cleanup() { rm -rf "$work"; [ -z "$tmp" ] || rm -f "$tmp"; }
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
 # One folder, one image: every date on it is that of FOLDER's newest entry (or
 # SOURCE_DATE_EPOCH), and the entries go in name order. genisoimage takes the volume's
 # dates from the clock, so it runs on a fixed one (faketime; the files keep their own
 # dates), in UTC.
-epoch=${SOURCE_DATE_EPOCH:-$(find "$folder" -printf '%T@\n' | sort -n | tail -n 1)}
+epoch=${SOURCE_DATE_EPOCH:-$newest}
 epoch=${epoch%.*}
 [[ $epoch =~ ^[0-9]+$ ]] || die "SOURCE_DATE_EPOCH=$epoch is not a count of seconds"
 clock=(env TZ=UTC NO_FAKE_STAT=1 faketime -f "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')")
@@ -153,10 +153,9 @@ touch -d "@$epoch" "$work/start.exe" "$work/autorun.inf"
 graft() { printf '%s' "$1" | sed 's/[\\=]/\\&/g'; }
 {
   printf 'start.exe=%s\nautorun.inf=%s\n' "$(graft "$work/start.exe")" "$(graft "$work/autorun.inf")"
-  find "$folder" -mindepth 1 -maxdepth 1 ! -iname start.exe ! -iname autorun.inf -printf '%f\0' |
-    sort -z | while IFS= read -r -d '' name; do
-      printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
-    done
+  while IFS= read -r -d '' name; do
+    printf '%s=%s\n' "$(graft "$name")" "$(graft "$folder/$name")"
+  done < "$work/root"
 } > "$work/paths"
 
 # Joliet (long Unicode names) and UDF 1.02 (the same names, and a film's full size over
@@ -179,37 +178,20 @@ written=$(stat -c %s "$tmp")
 [ "$written" -eq $((sectors * 2048)) ] ||
   die "the image came out $written bytes, not the $((sectors * 2048)) announced: nothing written"
 # genisoimage fills the second half of UDF's volume set id (after the date, in hex)
-# with a value that changes from run to run: made from what the disc holds instead (not
-# from where FOLDER lies, so that the same films anywhere make the same image), in each
-# copy of the volume descriptor, with the descriptor's CRC and checksum.
-python3 - "$tmp" "$folder" "$work" "$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
-import os, stat, sys, zlib
-path, folder, work, disc = sys.argv[1:]
+# with a value that changes from run to run: made from what the disc shows instead, a
+# CRC-32 of the volume id, the date, start.exe, autorun.inf and the catalogue of FOLDER
+# the names' check wrote (not from where FOLDER lies or what its file system keeps of
+# it, so that the same films anywhere make the same image), in each copy of the volume
+# descriptor, with the descriptor's CRC and checksum.
+python3 - "$tmp" "$work" "$volid|$epoch" <<'PY' || die "could not fix the UDF volume set id: nothing written"
+import os, sys, zlib
+path, work, disc = sys.argv[1:]
 SECTOR, ANCHOR, PRIMARY = 2048, 256, 1   # the anchor's sector; the primary descriptor's tag id
 
-def content_seed():
-    """A CRC of the volume id, the date, start.exe and autorun.inf, and each entry that
-    goes on the disc from FOLDER: its path below FOLDER, kind, size and date (in seconds,
-    as the image keeps it)."""
-    seed = zlib.crc32(disc.encode("utf-8", "surrogateescape"))
-    for name in ("start.exe", "autorun.inf"):
-        with open(os.path.join(work, name), "rb") as f:
-            seed = zlib.crc32(f.read(), seed)
-    own = lambda name: os.fsencode(name).lower() in (b"start.exe", b"autorun.inf")
-    for top, dirs, files in os.walk(folder):
-        relative = os.path.relpath(top, folder)
-        if relative == ".":  # the disc's own start.exe and autorun.inf stand for these
-            dirs[:], files = [d for d in dirs if not own(d)], [f for f in files if not own(f)]
-        dirs.sort()
-        names = sorted(dirs + files)
-        for name in names:
-            info = os.lstat(os.path.join(top, name))
-            kind = b"d" if stat.S_ISDIR(info.st_mode) else b"l" if stat.S_ISLNK(info.st_mode) else b"f"
-            entry = os.fsencode(os.path.normpath(os.path.join(relative, name)))
-            seed = zlib.crc32(b"%s\0%s\0%d\0%d\0" % (entry, kind, info.st_size, info.st_mtime_ns // 10**9), seed)
-    return seed
-
-seed = content_seed()
+seed = zlib.crc32(disc.encode("utf-8", "surrogateescape"))
+for name in ("start.exe", "autorun.inf", "catalogue"):
+    with open(os.path.join(work, name), "rb") as f:
+        seed = zlib.crc32(f.read(), seed)
 
 def crc(data):  # CRC-ITU-T (polynomial 0x1021, start 0), as UDF's descriptor tags take it
     value = 0

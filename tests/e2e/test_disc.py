@@ -8,6 +8,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -80,6 +81,7 @@ class Refusals(WorkFolder):
         self.file("films/Фильм.avi", 1000)
         self.file("no films/readme.txt", 10)
         self.file("no films/sub/film.mkv", 10)
+        self.file("no films on the disc/autorun.ınf/a.avi")  # left out: Windows reads ı as I
         self.file("too big/Фильм.avi", 740_000_000)  # 361,329 sectors and more: over a CD's 360,000
         other = self.root / "out" / "other.iso"
         other.parent.mkdir()
@@ -96,9 +98,14 @@ class Refusals(WorkFolder):
         self.file("case twin/film.AVI")
         self.file("superscript device name/a.avi")  # the device name rule's, again
         self.file("superscript device name/COM¹.avi")
+        for name in ("a.avi", "con.part1.avi", "LPT1.x.wmv"):  # the device: the part before the first dot
+            self.file(f"device name before the first dot/{name}")
+        for name in ("a.avi", "Straße.avi", "STRASSE.avi", "ё.avi", "Ё.avi"):  # one character to one
+            self.file(f"case twin by character/{name}")
         cases = [  # (folder, output, options, message[, environment])
             ("missing", "out/a.iso", [], r"no folder"),
             ("no films", "out/a.iso", [], r"holds no film"),
+            ("no films on the disc", "out/a.iso", [], r"holds no film"),
             ("films", "out/other.iso", [], r"other\.iso exists and is not an image made by make-disc\.sh"),
             ("too big", "out/a.iso", ["--size", "cd"], r"needs \d+ sectors .* more than a cd holds \(360000\)"),
             ("films", "films/a.iso", [], r"would hold itself"),
@@ -109,8 +116,12 @@ class Refusals(WorkFolder):
             ("forbidden character", "out/a.iso", [], r"'What\?\.avi': holds"),
             ("device name", "out/a.iso", [], r"'Sub/com1\.Wmv': a device name"),
             ("superscript device name", "out/a.iso", [], r"'COM¹\.avi': a device name"),
+            ("device name before the first dot", "out/a.iso", [],
+             r"'LPT1\.x\.wmv': a device name.*\nmake-disc\.sh: 'con\.part1\.avi': a device name"),
             ("trailing dot or space", "out/a.iso", [], r"'Extra\.': ends in a dot or a space"),
             ("case twin", "out/a.iso", [], r"'Film\.avi': differs from another name of its folder in case alone"),
+            ("case twin by character", "out/a.iso", [],   # these two, and no more
+             r"'Ё\.avi': differs from .*\nmake-disc\.sh: 'ё\.avi': differs from [^\n]*\n\Z"),
             ("path too long", "out/a.iso", [], r"'x{100}/y{100}/z{60}\.avi': its path on the disc, D:\\ included"),
         ]
         self.assertLessEqual(set(disc_names.RULES), {case[0] for case in cases})  # a row for each rule
@@ -126,6 +137,7 @@ class Refusals(WorkFolder):
 
     def test_a_second_run_replaces_its_own_image(self):
         self.file("films/a.avi", 10)
+        self.file("films/Extra/b.avi", 10)
         image = self.root / "film.iso"
         for label in ("First", "Second"):
             r = make_disc(self.root / "films", image, "--label", label)
@@ -143,6 +155,17 @@ class Refusals(WorkFolder):
         r = make_disc(moved, self.root / "moved.iso", "--label", "Second")
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertEqual((self.root / "moved.iso").read_bytes(), image.read_bytes())
+        # Its cp -a copy on another file system, whose folders have sizes of their own
+        # (tmpfs counts entries, ext4 keeps the most a folder held): the same bytes.
+        shm = "/dev/shm" if os.access("/dev/shm", os.W_OK) else None
+        if not shm:
+            print(f"note: no /dev/shm to write to: the copy goes to {tempfile.gettempdir()}", file=sys.stderr)
+        copy = pathlib.Path(tempfile.mkdtemp(dir=shm)) / "films"
+        self.addCleanup(shutil.rmtree, copy.parent)
+        subprocess.run(["cp", "-a", str(self.root / "films"), str(copy)], check=True, timeout=w.scaled(60))
+        r = make_disc(copy, self.root / "copy.iso", "--label", "Second")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual((self.root / "copy.iso").read_bytes(), image.read_bytes())
 
 
 class BigFilm(WorkFolder):
