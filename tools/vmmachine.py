@@ -327,9 +327,12 @@ def guard(session: str, owner: int, started: str):
                 (machine.dir / ENDED).write_text(f"the machine in {machine.dir} was powered off: "
                                                  f"its starter, pid {owner}{name}, ended\n")
             machine._signal("qemu.pid", signal.SIGKILL)
-            for entry in machine.dir.iterdir() if machine._ours() else ():
-                if entry.name not in (MARK, ENDED):
-                    shutil.rmtree(entry, ignore_errors=True) if entry.is_dir() else entry.unlink(missing_ok=True)
+            with contextlib.suppress(OSError):  # the folder may go meanwhile: an exec's own stop
+                for entry in machine.dir.iterdir() if machine._ours() else ():
+                    if entry.is_dir() and entry.name not in (MARK, ENDED):
+                        shutil.rmtree(entry, ignore_errors=True)
+                    elif entry.name not in (MARK, ENDED):
+                        entry.unlink(missing_ok=True)
             return
         time.sleep(1)
 
