@@ -13,10 +13,21 @@ demo=build/demo
 if [ "$WINE_HOW" = vm ]; then
   echo "Note: $WINE_WHY."
   echo "The demo runs the shipped 32-bit exe under wine32 in an emulated x86-64 machine"
-  echo "(tools/vmrun.py): a few minutes, most of them spent making a Wine prefix there."
+  echo "(tools/vmrun.py): two minutes or so, and the first time on a machine a few more,"
+  echo "to make the Wine prefix template it keeps."
   echo
   mkdir -p "$demo"
-  exec python3 tools/vmrun.py run --share "$demo" -- bash scripts/demo.sh "$@"
+  machine=$PWD/build/demo-machine
+  trap 'python3 tools/vmrun.py stop "$machine"' EXIT
+  # Booted as the end-to-end tests boot theirs (tests/e2e/CMakeLists.txt, machine_start):
+  # the same command and files, so the same prepared disk, with the Wine prefix template
+  # on it that the demo's prefix is copied from.
+  export WINERUN_CACHE=/run/reelstart-scratch/winerun
+  (cd tests/e2e && python3 ../../tools/vmrun.py start "$machine" --share "../../$demo" \
+     --prepare "python3 -c \"import winerun; winerun.WinePrefix('/run/reelstart-scratch/template').close(remove=True)\"" \
+     --depends winerun.py --depends ../../tools/winearch.py)
+  python3 tools/vmrun.py exec "$machine" -- bash scripts/demo.sh "$@"
+  exit
 elif [ "$WINE_HOW" = twin ]; then
   echo "Note: $WINE_WHY."
   echo "This demo shows the 64-bit test build of the same sources (build/win64); the"
@@ -34,16 +45,26 @@ truncate -s 340M "$demo/films/Сериал/Сезон 1/Серия 2.MPG"
 truncate -s 5M "$demo/films/.hidden/Trailer.mpeg"
 echo "not a film" > "$demo/films/readme.txt"
 
-# In the emulated machine the prefix goes on its own disk, which is quicker than the share.
 export WINEPREFIX="$PWD/$demo/wineprefix-$WINE_ARCH" WINEDEBUG=-all
-[ -z "${REELSTART_VM:-}" ] || WINEPREFIX=/tmp/reelstart-demo-prefix
-export LC_ALL=ru_RU.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
 unset DISPLAY
-[ -d "$WINEPREFIX" ] || { echo "Making a Wine prefix (once)..."; "$WINE" wineboot -i >/dev/null 2>&1; }
-"$WINE" reg add 'HKCU\Environment' /v TMP /d "Z:$(realpath "$demo/tmp" | tr / '\\')" /f >/dev/null 2>&1
+# Wine takes the ANSI code page (1251) from the locale.  Given to Wine alone, never set in
+# this shell: one started before scripts/setup-debian.sh made the locale (build.sh above,
+# on a fresh machine) would warn that it cannot set it.
+wine=(env LC_ALL=ru_RU.UTF-8 "$WINE")
+if [ -n "${REELSTART_VM:-}" ]; then
+  # A copy (by reference: instant) of the template on the machine's prepared disk.
+  WINEPREFIX=/run/reelstart-scratch/demo-prefix
+  python3 -c 'import sys; sys.path[:0] = ["tests/e2e"]; import winerun; winerun.WinePrefix(sys.argv[1]).close()' \
+    "$WINEPREFIX"
+elif [ ! -d "$WINEPREFIX" ]; then
+  echo "Making a Wine prefix (once)..."
+  "${wine[@]}" wineboot -i >/dev/null 2>&1
+fi
+"${wine[@]}" reg add 'HKCU\Environment' /v TMP /d "Z:$(realpath "$demo/tmp" | tr / '\\')" /f >/dev/null 2>&1
 
 set +e
-"$WINE" "$demo/films/start.exe" "$@"
+"${wine[@]}" "$demo/films/start.exe" "$@"
 code=$?
 set -e
 "$WINESERVER" -w

@@ -1,6 +1,7 @@
-"""tools/vmrun.py, the emulated machine the end-to-end tests run in where the kernel runs
-no 32-bit code: what a command gives back, what the guest may write, and a machine that
-never answers, freezes, or loses the process that started it."""
+"""tools/vmrun.py and its machines (tools/vmmachine.py), the emulated machine the
+end-to-end tests run in where the kernel runs no 32-bit code: what a command gives back,
+what the guest may write, and a machine that never answers, freezes, or loses the
+process that started it."""
 import io
 import os
 import pathlib
@@ -14,7 +15,7 @@ import unittest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools"))
-import vmrun  # noqa: E402
+import vmmachine  # noqa: E402
 
 VMRUN = [sys.executable, str(ROOT / "tools" / "vmrun.py")]
 
@@ -43,7 +44,7 @@ class Commands(unittest.TestCase):
         cls.shared = pathlib.Path(cls.tmp.name) / "shared"
         cls.private = pathlib.Path(cls.tmp.name) / "private"
         cls.shared.mkdir(), cls.private.mkdir()
-        cls.machine = vmrun.Machine(pathlib.Path(cls.tmp.name) / "machine")
+        cls.machine = vmmachine.Machine(pathlib.Path(cls.tmp.name) / "machine")
         cls.machine.start([cls.shared])
 
     @classmethod
@@ -64,7 +65,7 @@ class Commands(unittest.TestCase):
                               cwd=str(self.private), env=env)
         self.assertEqual(code, 7)
         self.assertEqual(out.splitlines(), [f"out a b {self.private}", "err",
-                                            f"x32 x86_64 {vmrun.TIME_FACTOR}", "secret none",
+                                            f"x32 x86_64 {vmmachine.TIME_FACTOR}", "secret none",
                                             "lo"])  # no network device, only the loopback
 
     def test_only_the_shares_reach_the_host_and_nothing_privileged_through_them(self):
@@ -79,7 +80,7 @@ class Commands(unittest.TestCase):
 
     def test_a_command_past_its_time_is_stopped_and_the_machine_goes_on(self):
         code, _ = self.exec("sleep 300", timeout=3)
-        self.assertEqual(code, vmrun.TIMED_OUT)
+        self.assertEqual(code, vmmachine.TIMED_OUT)
         self.assertEqual(self.exec("echo next"), (0, "next\n"))
 
     def test_commands_sent_at_once_run_at_once(self):
@@ -100,21 +101,21 @@ class Failures(unittest.TestCase):
         self.tmp = pathlib.Path(tmp.name)
 
     def test_a_guest_that_never_answers_is_reported_within_its_limit(self):
-        machine = vmrun.Machine(self.tmp / "machine")
+        machine = vmmachine.Machine(self.tmp / "machine")
         t0 = time.monotonic()
-        with self.assertRaisesRegex(vmrun.MachineFailed, "did not come up within 20 s"):
+        with self.assertRaisesRegex(vmmachine.MachineFailed, "did not come up within 20 s"):
             machine.start(boot_timeout=20, hang=True)
         self.assertLess(time.monotonic() - t0, 60)
         self.assertFalse(machine.running())
 
     def test_a_frozen_guest_fails_its_command_within_the_limit(self):
-        machine = vmrun.Machine(self.tmp / "machine", stale=20)
+        machine = vmmachine.Machine(self.tmp / "machine", stale=20)
         machine.start()
         qemu = machine._pid("qemu.pid")
         self.addCleanup(lambda: gone(qemu, 0) or os.kill(qemu, signal.SIGKILL))
         threading.Timer(3, os.kill, (qemu, signal.SIGSTOP)).start()
         t0 = time.monotonic()
-        with self.assertRaisesRegex(vmrun.MachineFailed, "stopped answering"):
+        with self.assertRaisesRegex(vmmachine.MachineFailed, "stopped answering"):
             machine.exec(["sleep", "300"], out=io.BytesIO())
         self.assertLess(time.monotonic() - t0, 60)
         self.assertTrue(gone(qemu, 10), "the frozen QEMU was left behind")
@@ -125,11 +126,21 @@ class Failures(unittest.TestCase):
         owner = subprocess.Popen(["sh", "-c", 'exec "$@" >/dev/null 2>&1 & wait', "sh",
                                   *VMRUN, "start", str(session), "--hang", "--boot-timeout", "600"])
         deadline = time.monotonic() + 30
-        while not (qemu := vmrun.Machine(session)._pid("qemu.pid")) and time.monotonic() < deadline:
+        while not (qemu := vmmachine.Machine(session)._pid("qemu.pid")) and time.monotonic() < deadline:
             time.sleep(0.2)
         self.assertTrue(qemu, "no QEMU was started")
         owner.kill(), owner.wait()
         self.assertTrue(gone(qemu, 30), "QEMU outlived the process that started it")
+
+    def test_a_machine_started_through_a_wrapper_lives_on_when_the_wrapper_ends(self):
+        session = self.tmp / "machine"
+        self.addCleanup(subprocess.run, [*VMRUN, "stop", str(session)], timeout=120)
+        # `timeout` ends as soon as `start` returns; the shell or ctest above it goes on.
+        subprocess.run(["timeout", "300", *VMRUN, "start", str(session)], check=True, timeout=310)
+        # Busy for longer than the guard takes to see its owner gone (it looks every second).
+        p = subprocess.run([*VMRUN, "exec", str(session), "--", "sh", "-c", "sleep 3; echo up"],
+                           capture_output=True, text=True, timeout=120)
+        self.assertEqual((p.returncode, p.stdout), (0, "up\n"), p.stderr)
 
     def test_a_folder_the_runner_did_not_make_is_left_as_it_is(self):
         mine = self.tmp / "mine"
@@ -137,7 +148,7 @@ class Failures(unittest.TestCase):
         (mine / "keep").write_text("x")
         for action in ("start", "stop"):
             p = subprocess.run([*VMRUN, action, str(mine)], capture_output=True, text=True, timeout=60)
-            self.assertEqual(p.returncode, vmrun.REFUSED, p.stderr)
+            self.assertEqual(p.returncode, vmmachine.REFUSED, p.stderr)
             self.assertIn("not made by vmrun.py", p.stderr)
             self.assertEqual([f.name for f in mine.iterdir()], ["keep"])
 
