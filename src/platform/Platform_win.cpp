@@ -87,15 +87,21 @@ std::basic_string<Char> GetText(Get get, DWORD initialSize = MAX_PATH) {
 // forms included.
 constexpr DWORD kLongestPath = 32768;
 
-// Whether the ANSI code page spells `text` as it is. No best fit: 'e' for
-// 'é' would name another entry, or none. (A UTF-8 code page refuses the
-// question, and spells everything.)
-bool AnsiSpelling(const std::wstring& text) {
+// `text` in the ANSI code page; `exact`: every character of it has its own
+// there. No best fit: 'e' for 'é' would name another entry, or none. Empty
+// and not exact where the code page refuses the question (UTF-8 does).
+std::string ToAnsi(const std::wstring& text, bool& exact) {
   BOOL defaulted = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         &defaulted);
-  return size <= 0 || !defaulted;
+  const auto convert = [&](char* out, int size) {
+    return ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                 static_cast<int>(text.size()), out, size, nullptr, &defaulted);
+  };
+  const int size = convert(nullptr, 0);
+  exact = size > 0 && !defaulted;
+  if (size <= 0) return {};
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  convert(ansi.data(), size);
+  return ansi;
 }
 
 // `path` with every name in its 8.3 form, in the ANSI code page; empty when
@@ -106,15 +112,18 @@ std::string ShortAnsiPath(const std::wstring& path) {
       ::GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
   if (shortLength == 0 || shortLength >= shortPath.size()) return {};
   shortPath.resize(shortLength);
-  BOOL defaulted = FALSE;
-  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
-                                         static_cast<int>(shortLength), nullptr, 0, nullptr,
-                                         &defaulted);
-  if (size <= 0 || defaulted) return {};
-  std::string ansi(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath.data(),
-                        static_cast<int>(shortLength), ansi.data(), size, nullptr, nullptr);
-  return ansi;
+  bool exact = false;
+  std::string ansi = ToAnsi(shortPath, exact);
+  return exact ? ansi : std::string();
+}
+
+// The 8.3 form of a path the ANSI code page cannot spell; empty for one it
+// spells. (Where it cannot say, as under UTF-8, which spells everything, the
+// 8.3 form is asked for and comes back empty.)
+std::string RespelledAnsiPath(const std::wstring& path) {
+  bool exact = false;
+  ToAnsi(path, exact);
+  return path.empty() || exact ? std::string() : ShortAnsiPath(path);
 }
 
 }  // namespace
@@ -218,13 +227,13 @@ std::string Win32Platform::GetShortEnvironmentVariableA(const std::string& name)
   const std::wstring value = GetText<wchar_t>([&](wchar_t* buffer, DWORD size) {
     return ::GetEnvironmentVariableW(wideName.c_str(), buffer, size);
   });
-  return value.empty() || AnsiSpelling(value) ? std::string() : ShortAnsiPath(value);
+  return RespelledAnsiPath(value);
 }
 
 std::string Win32Platform::GetShortTempPathA() {
   const std::wstring folder =
       GetText<wchar_t>([](wchar_t* buffer, DWORD size) { return ::GetTempPathW(size, buffer); });
-  return folder.empty() || AnsiSpelling(folder) ? std::string() : ShortAnsiPath(folder);
+  return RespelledAnsiPath(folder);
 }
 
 std::uintptr_t Win32Platform::GetModuleBase() {
