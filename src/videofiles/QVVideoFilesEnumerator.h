@@ -1,5 +1,5 @@
-// The video files of a folder tree: the walk, the video file test, the size
-// probe; the list's order and its playlist.
+// The video files of a folder tree: the walk, the video file test; the
+// list's order and its playlist. (The size probe: QVFileProbe.h.)
 #pragma once
 
 #include <cstdint>
@@ -55,9 +55,6 @@ class TQVVideoFilesEnumerator {
   // without both attributes is the user's own.
   static bool IsRecycleBin(const FindData& entry);
   static bool IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes);
-  // Size of the file at `path`; 0 when it cannot be opened for reading
-  // (others may read it meanwhile, but not write it) or its size read.
-  static std::int64_t GetFileSize64(const std::string& path);
 
  private:
   struct Folder;
