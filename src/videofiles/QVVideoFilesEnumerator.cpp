@@ -4,12 +4,12 @@
 #include <array>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "common/Paths.h"
 #include "platform/ScopedHandle.h"
 #include "videofiles/QVFileProbe.h"
+#include "videofiles/QVLinkBound.h"
 #include "videofiles/QVOrdering.h"
 #include "videofiles/QVPlaylist.h"
 
@@ -47,76 +47,9 @@ void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
   files_.push_back({std::move(path), size});
 }
 
-// A folder whose identity is read only when it has to be compared with
-// another's, and then once.
-struct TQVVideoFilesEnumerator::Folder {
-  explicit Folder(std::string dir, std::string shortDir = {})
-      : Dir(std::move(dir)), ShortDir(std::move(shortDir)) {}
-
-  std::string Dir;       // ending in '\'
-  std::string ShortDir;  // by its 8.3 name, when the listed one may open nothing
-  bool Known = false;
-  std::optional<FileIdentity> Identity;
-
-  const std::optional<FileIdentity>& Id() {
-    if (!Known) {
-      Identity = EntryIdentity(Dir);
-      if (!Identity && !ShortDir.empty()) Identity = EntryIdentity(ShortDir);
-      Known = true;
-    }
-    return Identity;
-  }
-  // Whether it is the folder of `identity`; a folder that cannot tell is
-  // none.
-  bool Is(const FileIdentity& identity) { return Id() == identity; }
-};
-
-namespace {
-
-struct IdentityHash {
-  std::size_t operator()(const FileIdentity& identity) const {
-    const std::uint64_t mixed =
-        (identity.FileIndex ^ (std::uint64_t{identity.VolumeSerialNumber} << 32)) *
-        0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(mixed >> 32) ^ static_cast<std::size_t>(mixed);
-  }
-};
-
-}  // namespace
-
-struct TQVVideoFilesEnumerator::WalkState {
-  std::vector<Folder> Ancestors;  // the folders being walked, from the start down
-  std::size_t LinksEntered = 0;
-
-  // Whether a folder of `identity` was listed through links already: a
-  // look-up in a hashed set, so that a walk costs time and memory in
-  // proportion to the folders it lists, however many lie below links.
-  bool ListedThroughLinks(const FileIdentity& identity) {
-    for (Folder& folder : unread_) {
-      if (const std::optional<FileIdentity>& read = folder.Id()) throughLinks_.insert(*read);
-    }
-    unread_.clear();
-    return throughLinks_.count(identity) != 0;
-  }
-  // Records a folder as listed through links. Its identity, when not read
-  // yet, is read once one is asked for: while a single link was entered,
-  // none is. A folder that cannot tell its identity is no other.
-  void Record(Folder folder) {
-    if (!folder.Known) {
-      unread_.push_back(std::move(folder));
-    } else if (folder.Identity) {
-      throughLinks_.insert(*folder.Identity);
-    }
-  }
-
- private:
-  std::unordered_set<FileIdentity, IdentityHash> throughLinks_;
-  std::vector<Folder> unread_;
-};
-
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
-  WalkState state;
-  Walk(mask, state, false);
+  TQVLinkBound bound;
+  Walk(mask, bound, false);
 }
 
 namespace {
@@ -225,11 +158,11 @@ std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>
   return ambiguous;
 }
 
-bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bool throughLink) {
+bool TQVVideoFilesEnumerator::Walk(const std::string& mask, TQVLinkBound& bound, bool throughLink) {
   const std::optional<std::vector<FindData>> entries = ReadListing(mask);
   if (!entries) return false;
   const std::string dir = ExtractFilePath(mask, leadBytes_);
-  state.Ancestors.emplace_back(dir);
+  bound.Enter(dir);
   const std::vector<bool> ambiguous = Ambiguous(*entries);
   for (std::size_t i = 0; i < entries->size(); ++i) {
     const FindData& entry = (*entries)[i];
@@ -251,13 +184,9 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
       // or whose path is too long to list with "\*.*" added.
       const std::string shortPath = byShortName || shortName.empty() ? "" : dir + shortName;
       const bool link = (entry.FileAttributes & win::kFileAttributeReparsePoint) != 0;
-      if ((link || throughLink) &&
-          !Admit(Folder(path + "\\", shortPath.empty() ? "" : shortPath + "\\"), link, throughLink,
-                 state)) {
-        continue;
-      }
-      if (!Walk(path + "\\*.*", state, throughLink || link) && !shortPath.empty()) {
-        Walk(shortPath + "\\*.*", state, throughLink || link);
+      if ((link || throughLink) && !bound.Admit(path, shortPath, link, throughLink)) continue;
+      if (!Walk(path + "\\*.*", bound, throughLink || link) && !shortPath.empty()) {
+        Walk(shortPath + "\\*.*", bound, throughLink || link);
       }
     } else if (IsVideoFile(entry, leadBytes_)) {
       std::int64_t size = GetFileSize64(path);
@@ -271,39 +200,7 @@ bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bo
       AddFile(std::move(path), size);
     }
   }
-  state.Ancestors.pop_back();
-  return true;
-}
-
-// Links can make a tree of any size out of a few folders: two links on each
-// level to the next one list the last level 2^n times. So every folder
-// listed through links is recorded, and none is listed through links twice.
-// Only links, and folders below one, cost the question "which folder is
-// this": a tree without links is walked as it was.
-bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
-                                    WalkState& state) {
-  if (link) {
-    const std::optional<FileIdentity> identity = folder.Id();
-    if (!identity) {
-      // A volume that cannot tell folders apart: such a link is entered
-      // from a folder reached by its own path, never from below another.
-      if (throughLink) return false;
-    } else if (std::any_of(state.Ancestors.begin(), state.Ancestors.end(),
-                           [&](Folder& ancestor) { return ancestor.Is(*identity); }) ||
-               state.ListedThroughLinks(*identity)) {
-      // Back to a folder being walked above (again and again, down to the
-      // path limit), or to one listed through another link already.
-      return false;
-    }
-    ++state.LinksEntered;
-  } else if (state.LinksEntered > 1) {
-    // Reached through a link, it may be a folder another link listed
-    // already. While one link alone was entered it cannot be: nothing else
-    // was listed through links.
-    const std::optional<FileIdentity> identity = folder.Id();
-    if (identity && state.ListedThroughLinks(*identity)) return false;
-  }
-  state.Record(std::move(folder));
+  bound.Leave();
   return true;
 }
 

@@ -12,6 +12,8 @@
 
 namespace reelstart {
 
+class TQVLinkBound;
+
 class TQVVideoFilesEnumerator {
  public:
   // `leadBytes`: those of the ANSI code page the listed names are in.
@@ -57,19 +59,13 @@ class TQVVideoFilesEnumerator {
   static bool IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes);
 
  private:
-  struct Folder;
-  struct WalkState;
-
   // Lists one folder and, depth first, those below it; `throughLink`: the
   // way down to it passed a folder link. Answers false when the folder
   // cannot be listed.
-  bool Walk(const std::string& mask, WalkState& state, bool throughLink);
+  bool Walk(const std::string& mask, TQVLinkBound& bound, bool throughLink);
   // For each entry of a listing: whether its name reads, to a path, as a
   // neighbour's does.
   static std::vector<bool> Ambiguous(const std::vector<FindData>& entries);
-  // Whether a folder that is a link (`link`), or is reached through one, is
-  // to be walked; when it is, it is recorded as listed through links.
-  static bool Admit(Folder folder, bool link, bool throughLink, WalkState& state);
 
   TLeadBytes leadBytes_;
   TVideoFileList files_;
