@@ -63,9 +63,6 @@ class TQVVideoFilesEnumerator {
   // way down to it passed a folder link. Answers false when the folder
   // cannot be listed.
   bool Walk(const std::string& mask, TQVLinkBound& bound, bool throughLink);
-  // For each entry of a listing: whether its name reads, to a path, as a
-  // neighbour's does.
-  static std::vector<bool> Ambiguous(const std::vector<FindData>& entries);
 
   TLeadBytes leadBytes_;
   TVideoFileList files_;
