@@ -39,7 +39,7 @@ bool IsRecycleBin(const FindData& entry) {
 // One walk of a folder tree, adding its films to `films`.
 class TTreeWalk {
  public:
-  TTreeWalk(TQVVideoFilesEnumerator& films, const TLeadBytes& leadBytes)
+  TTreeWalk(TQVVideoFiles& films, const TLeadBytes& leadBytes)
       : films_(films), leadBytes_(leadBytes) {}
 
   // Lists the folder of `mask` and, depth first, those below it;
@@ -53,7 +53,7 @@ class TTreeWalk {
   // it was listed by.)
   void AddFilm(const TEntryPath& reach);
 
-  TQVVideoFilesEnumerator& films_;
+  TQVVideoFiles& films_;
   const TLeadBytes& leadBytes_;
   TQVLinkBound bound_;
 };
@@ -69,7 +69,8 @@ bool TTreeWalk::Walk(const std::string& mask, bool throughLink) {
     if (!reach) continue;
     if (TQVVideoFilesEnumerator::IsSubDirectory(entry)) {
       const bool link = (entry.FileAttributes & win::kFileAttributeReparsePoint) != 0;
-      if ((link || throughLink) && !bound_.Admit(reach->Path, reach->ShortPath, link, throughLink)) {
+      if ((link || throughLink) &&
+          !bound_.Admit(reach->Path, reach->ShortPath, link, throughLink)) {
         continue;
       }
       // The 8.3 name also reaches a folder whose listed name opens nothing,
