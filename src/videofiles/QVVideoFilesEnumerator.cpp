@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #include "common/Paths.h"
-#include "platform/ScopedHandle.h"
-#include "videofiles/QVOrdering.h"
-#include "videofiles/QVPlaylist.h"
+#include "videofiles/QVEntryPaths.h"
+#include "videofiles/QVFileProbe.h"
+#include "videofiles/QVLinkBound.h"
 
 namespace reelstart {
 
@@ -21,23 +21,79 @@ constexpr std::array<std::string_view, 12> kVideoFileExts = {
     ".mpa", ".mpe",  ".mpg",    ".mpv2", ".mp2v", ".wmv",
 };
 
-// Identity of the file or folder at `path`, or nothing when it cannot be
-// opened. FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFileA open a folder
-// at all; asking for no access rights lets it open folders whose contents
-// may not be read, and files another program holds open for writing.
-std::optional<FileIdentity> EntryIdentity(const std::string& path) {
-  Platform& platform = ThePlatform();
-  const ScopedFileHandle entry(platform.CreateFileA(
-      path, 0, win::kFileShareRead | win::kFileShareWrite | win::kFileShareDelete,
-      win::kOpenExisting, win::kFileFlagBackupSemantics));
-  FileIdentity identity;
-  // Some network redirectors answer file index 0 for everything: such an
-  // answer tells nothing, and would make every folder look like its parent.
-  if (!entry.IsValid() || !platform.GetFileInformationByHandle(entry.Get(), identity) ||
-      identity.FileIndex == 0) {
-    return std::nullopt;
+// Whether the entry is a drive's recycle bin: "$RECYCLE.BIN" (Vista on),
+// "RECYCLER" or "RECYCLED" (XP, 9x), in any case, hidden and system both.
+// It keeps each deleted film under its own extension, beside a record named
+// like a film too: not the user's films. A folder of such a name without
+// both attributes is the user's own.
+bool IsRecycleBin(const FindData& entry) {
+  constexpr std::uint32_t kHiddenSystem = win::kFileAttributeHidden | win::kFileAttributeSystem;
+  if (!TQVVideoFilesEnumerator::IsSubDirectory(entry) ||
+      (entry.FileAttributes & kHiddenSystem) != kHiddenSystem) {
+    return false;
   }
-  return identity;
+  const std::string name = AsciiLowerCase(entry.FileName);
+  return name == "$recycle.bin" || name == "recycler" || name == "recycled";
+}
+
+// One walk of a folder tree, adding its films to `films`.
+class TTreeWalk {
+ public:
+  TTreeWalk(TQVVideoFiles& films, const TLeadBytes& leadBytes)
+      : films_(films), leadBytes_(leadBytes) {}
+
+  // Lists the folder of `mask` and, depth first, those below it;
+  // `throughLink`: the way down to it passed a folder link. Answers false
+  // when the folder cannot be listed.
+  bool Walk(const std::string& mask, bool throughLink);
+
+ private:
+  // Size 0 may be a film that does not open: by its 8.3 name if the listed
+  // one leads nowhere. (A film that exists but cannot be read keeps the name
+  // it was listed by.)
+  void AddFilm(const TEntryPath& reach);
+
+  TQVVideoFiles& films_;
+  const TLeadBytes& leadBytes_;
+  TQVLinkBound bound_;
+};
+
+bool TTreeWalk::Walk(const std::string& mask, bool throughLink) {
+  const std::optional<TQVListing> listing = TQVListing::Read(mask, leadBytes_);
+  if (!listing) return false;
+  bound_.Enter(listing->Dir());
+  for (std::size_t i = 0; i < listing->Entries().size(); ++i) {
+    const FindData& entry = listing->Entries()[i];
+    if (IsRecycleBin(entry)) continue;
+    const std::optional<TEntryPath> reach = listing->PathOf(i);
+    if (!reach) continue;
+    if (TQVVideoFilesEnumerator::IsSubDirectory(entry)) {
+      const bool link = (entry.FileAttributes & win::kFileAttributeReparsePoint) != 0;
+      if ((link || throughLink) &&
+          !bound_.Admit(reach->Path, reach->ShortPath, link, throughLink)) {
+        continue;
+      }
+      // The 8.3 name also reaches a folder whose listed name opens nothing,
+      // or whose path is too long to list with "\*.*" added.
+      if (!Walk(reach->Path + "\\*.*", throughLink || link) && !reach->ShortPath.empty()) {
+        Walk(reach->ShortPath + "\\*.*", throughLink || link);
+      }
+    } else if (TQVVideoFilesEnumerator::IsVideoFile(entry, leadBytes_)) {
+      AddFilm(*reach);
+    }
+  }
+  bound_.Leave();
+  return true;
+}
+
+void TTreeWalk::AddFilm(const TEntryPath& reach) {
+  std::string path = reach.Path;
+  std::int64_t size = GetFileSize64(path);
+  if (size == 0 && !reach.ShortPath.empty() && !Exists(path)) {
+    path = reach.ShortPath;
+    size = GetFileSize64(path);
+  }
+  films_.AddFile(std::move(path), size);
 }
 
 }  // namespace
@@ -47,315 +103,13 @@ bool TQVVideoFilesEnumerator::IsSubDirectory(const FindData& entry) {
          entry.FileName != "..";
 }
 
-bool TQVVideoFilesEnumerator::IsRecycleBin(const FindData& entry) {
-  constexpr std::uint32_t kHiddenSystem = win::kFileAttributeHidden | win::kFileAttributeSystem;
-  if (!IsSubDirectory(entry) || (entry.FileAttributes & kHiddenSystem) != kHiddenSystem) {
-    return false;
-  }
-  const std::string name = AsciiLowerCase(entry.FileName);
-  return name == "$recycle.bin" || name == "recycler" || name == "recycled";
-}
-
 bool TQVVideoFilesEnumerator::IsVideoFile(const FindData& entry, const TLeadBytes& leadBytes) {
   const std::string ext = AsciiLowerCase(ExtractFileExt(entry.FileName, leadBytes));
   return std::find(kVideoFileExts.begin(), kVideoFileExts.end(), ext) != kVideoFileExts.end();
 }
 
-std::int64_t TQVVideoFilesEnumerator::GetFileSize64(const std::string& path) {
-  Platform& platform = ThePlatform();
-  const ScopedFileHandle file(platform.CreateFileA(path, win::kGenericRead, win::kFileShareRead,
-                                                   win::kOpenExisting,
-                                                   win::kFileAttributeArchive));
-  if (!file.IsValid()) return 0;
-  std::uint32_t high = 0;
-  const std::uint32_t low = platform.GetFileSize(file.Get(), high);
-  // INVALID_FILE_SIZE is also the low half of a real size: only the last
-  // error, which a successful call clears then, tells a failure.
-  if (low == win::kInvalidFileSize && platform.GetLastError() != win::kErrorSuccess) return 0;
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
-}
-
-void TQVVideoFilesEnumerator::AddFile(std::string path, std::int64_t size) {
-  files_.push_back({std::move(path), size});
-}
-
-// A folder whose identity is read only when it has to be compared with
-// another's, and then once.
-struct TQVVideoFilesEnumerator::Folder {
-  explicit Folder(std::string dir, std::string shortDir = {})
-      : Dir(std::move(dir)), ShortDir(std::move(shortDir)) {}
-
-  std::string Dir;       // ending in '\'
-  std::string ShortDir;  // by its 8.3 name, when the listed one may open nothing
-  bool Known = false;
-  std::optional<FileIdentity> Identity;
-
-  const std::optional<FileIdentity>& Id() {
-    if (!Known) {
-      Identity = EntryIdentity(Dir);
-      if (!Identity && !ShortDir.empty()) Identity = EntryIdentity(ShortDir);
-      Known = true;
-    }
-    return Identity;
-  }
-  // Whether it is the folder of `identity`; a folder that cannot tell is
-  // none.
-  bool Is(const FileIdentity& identity) { return Id() == identity; }
-};
-
-namespace {
-
-struct IdentityHash {
-  std::size_t operator()(const FileIdentity& identity) const {
-    const std::uint64_t mixed =
-        (identity.FileIndex ^ (std::uint64_t{identity.VolumeSerialNumber} << 32)) *
-        0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(mixed >> 32) ^ static_cast<std::size_t>(mixed);
-  }
-};
-
-}  // namespace
-
-struct TQVVideoFilesEnumerator::WalkState {
-  std::vector<Folder> Ancestors;  // the folders being walked, from the start down
-  std::size_t LinksEntered = 0;
-
-  // Whether a folder of `identity` was listed through links already: a
-  // look-up in a hashed set, so that a walk costs time and memory in
-  // proportion to the folders it lists, however many lie below links.
-  bool ListedThroughLinks(const FileIdentity& identity) {
-    for (Folder& folder : unread_) {
-      if (const std::optional<FileIdentity>& read = folder.Id()) throughLinks_.insert(*read);
-    }
-    unread_.clear();
-    return throughLinks_.count(identity) != 0;
-  }
-  // Records a folder as listed through links. Its identity, when not read
-  // yet, is read once one is asked for: while a single link was entered,
-  // none is. A folder that cannot tell its identity is no other.
-  void Record(Folder folder) {
-    if (!folder.Known) {
-      unread_.push_back(std::move(folder));
-    } else if (folder.Identity) {
-      throughLinks_.insert(*folder.Identity);
-    }
-  }
-
- private:
-  std::unordered_set<FileIdentity, IdentityHash> throughLinks_;
-  std::vector<Folder> unread_;
-};
-
 void TQVVideoFilesEnumerator::FindFiles(const std::string& mask) {
-  WalkState state;
-  Walk(mask, state, false);
-}
-
-namespace {
-
-// The entries of one listing, "." and ".." included, in the order the file
-// system gives them; nothing when the folder cannot be listed. Reading the
-// listing whole before going down keeps one find handle open per folder
-// level at most for as short as can be, and lets a name be compared with its
-// neighbours.
-std::optional<std::vector<FindData>> ReadListing(const std::string& mask) {
-  Platform& platform = ThePlatform();
-  std::vector<FindData> entries(1);
-  const ScopedFindHandle listing(platform.FindFirstFileA(mask, entries.back()));
-  if (!listing.IsValid()) return std::nullopt;
-  do {
-    entries.emplace_back();
-  } while (platform.FindNextFileA(listing.Get(), entries.back()));
-  entries.pop_back();
-  return entries;
-}
-
-// The name a path reads `name` as, as Windows reads it: the last name of a
-// path loses its trailing dots and spaces, a folder's name with more after it
-// one trailing dot; letters in either case are the same.
-std::string ReadAs(std::string name, bool folder) {
-  if (folder) {
-    if (!name.empty() && name.back() == '.') name.pop_back();
-  } else {
-    name = std::string(TrimRight(name, [](unsigned char c) { return c == '.' || c == ' '; }));
-  }
-  return ThePlatform().CharUpperBuffA(std::move(name));
-}
-
-// A name of dots alone other than "." and ".." ("...", "....").
-bool OnlyDots(const std::string& name) {
-  return name.find_first_not_of('.') == std::string::npos && name != "." && name != "..";
-}
-
-// Whether the folder `entries[i]`, named with dots alone, is what its listed
-// name reaches as a folder on a path. Platforms read such a name each their
-// own way. Microsoft documents a name of three dots or more as a name, not
-// normalised, but for a single trailing dot taken off: "....\" reads as
-// "...\". Wine takes that dot off too, and reads "...\" as "..\", for
-// which GetFullPathNameA answers the folder above and opening answers
-// nothing. So the path itself is asked. With an 8.3 name, the folder's
-// identity through it tells. Without one, the folder reached must be none
-// that the name with dots taken off could reach: neither the folder listed
-// nor the one above ("." and ".."), nor another name of dots alone of the
-// listing, known by its 8.3 name or, if shorter, by its own. (A shorter one
-// that no path reaches may then be taken for the longer: its films are
-// listed under the longer name, once, by a path that opens them.)
-bool ReachesItself(const std::string& dir, const std::vector<FindData>& entries, std::size_t i) {
-  const auto reaches = [&](const std::string& name) { return EntryIdentity(dir + name + "\\"); };
-  const FindData& entry = entries[i];
-  const std::optional<FileIdentity> reached = reaches(entry.FileName);
-  if (!reached) return false;
-  if (!entry.AlternateFileName.empty()) return reached == reaches(entry.AlternateFileName);
-  for (const char* dots : {".", ".."}) {
-    if (reached == reaches(dots)) return false;
-  }
-  for (std::size_t j = 0; j < entries.size(); ++j) {
-    const FindData& other = entries[j];
-    if (j == i || !OnlyDots(other.FileName)) continue;
-    if ((!other.AlternateFileName.empty() && reached == reaches(other.AlternateFileName)) ||
-        (other.FileName.size() < entry.FileName.size() && reached == reaches(other.FileName))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Whether looking `path` up finds the very entry it was listed as: 8.3 names
-// are unique within a folder, so the one found tells. Names with wildcards
-// ('?' stands in for what the code page lacks) match more than themselves.
-bool FindsItself(const std::string& path, const FindData& entry) {
-  if (entry.FileName.find_first_of("*?<>\"") != std::string::npos) return false;
-  FindData found;
-  const ScopedFindHandle listing(ThePlatform().FindFirstFileA(path, found));
-  return listing.IsValid() && found.AlternateFileName == entry.AlternateFileName;
-}
-
-bool Exists(const std::string& path) {
-  return ThePlatform().GetFileAttributesA(path) != win::kInvalidFileAttributes;
-}
-
-}  // namespace
-
-// Names the ANSI code page cannot represent come back from the listing
-// changed: '?' for the characters it lacks, or a look-alike ('e' for 'é');
-// and Windows reads a folder "Trail." as "Trail". Such a name opens nothing,
-// or a neighbour of the same folder that bears it ("Cafe" beside "Café").
-// The 8.3 name, when the volume keeps one, reaches the entry itself: it is
-// taken where a name that reads as a neighbour's does finds the neighbour,
-// and where a name opens nothing. Every other path stays exactly as listed,
-// and costs no system call more.
-std::vector<bool> TQVVideoFilesEnumerator::Ambiguous(const std::vector<FindData>& entries) {
-  std::vector<std::string> readAs;
-  readAs.reserve(entries.size());
-  std::vector<bool> ambiguous(entries.size(), false);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    readAs.push_back(ReadAs(entries[i].FileName, IsSubDirectory(entries[i])));
-  }
-  std::vector<std::size_t> order(entries.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return readAs[a] < readAs[b]; });
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    if (readAs[order[i]] == readAs[order[i - 1]]) ambiguous[order[i]] = ambiguous[order[i - 1]] = true;
-  }
-  return ambiguous;
-}
-
-bool TQVVideoFilesEnumerator::Walk(const std::string& mask, WalkState& state, bool throughLink) {
-  const std::optional<std::vector<FindData>> entries = ReadListing(mask);
-  if (!entries) return false;
-  const std::string dir = ExtractFilePath(mask, leadBytes_);
-  state.Ancestors.emplace_back(dir);
-  const std::vector<bool> ambiguous = Ambiguous(*entries);
-  for (std::size_t i = 0; i < entries->size(); ++i) {
-    const FindData& entry = (*entries)[i];
-    if (IsRecycleBin(entry)) continue;
-    const std::string& shortName = entry.AlternateFileName;
-    bool byShortName = false;
-    if (OnlyDots(entry.FileName)) {
-      // On a path it may read as another folder's name: walked by the name
-      // that reaches the folder itself, if any. (No film bears such a name.)
-      if (!IsSubDirectory(entry)) continue;
-      byShortName = !ReachesItself(dir, *entries, i);
-      if (byShortName && shortName.empty()) continue;
-    } else {
-      byShortName = ambiguous[i] && !shortName.empty() && !FindsItself(dir + entry.FileName, entry);
-    }
-    std::string path = dir + (byShortName ? shortName : entry.FileName);
-    if (IsSubDirectory(entry)) {
-      // The 8.3 name also reaches a folder whose listed name opens nothing,
-      // or whose path is too long to list with "\*.*" added.
-      const std::string shortPath = byShortName || shortName.empty() ? "" : dir + shortName;
-      const bool link = (entry.FileAttributes & win::kFileAttributeReparsePoint) != 0;
-      if ((link || throughLink) &&
-          !Admit(Folder(path + "\\", shortPath.empty() ? "" : shortPath + "\\"), link, throughLink,
-                 state)) {
-        continue;
-      }
-      if (!Walk(path + "\\*.*", state, throughLink || link) && !shortPath.empty()) {
-        Walk(shortPath + "\\*.*", state, throughLink || link);
-      }
-    } else if (IsVideoFile(entry, leadBytes_)) {
-      std::int64_t size = GetFileSize64(path);
-      // Size 0 may be a file that does not open: by its 8.3 name if the
-      // listed one leads nowhere. (A film that exists but cannot be read
-      // keeps the name it was listed by.)
-      if (size == 0 && !byShortName && !shortName.empty() && !Exists(path)) {
-        path = dir + shortName;
-        size = GetFileSize64(path);
-      }
-      AddFile(std::move(path), size);
-    }
-  }
-  state.Ancestors.pop_back();
-  return true;
-}
-
-// Links can make a tree of any size out of a few folders: two links on each
-// level to the next one list the last level 2^n times. So every folder
-// listed through links is recorded, and none is listed through links twice.
-// Only links, and folders below one, cost the question "which folder is
-// this": a tree without links is walked as it was.
-bool TQVVideoFilesEnumerator::Admit(Folder folder, bool link, bool throughLink,
-                                    WalkState& state) {
-  if (link) {
-    const std::optional<FileIdentity> identity = folder.Id();
-    if (!identity) {
-      // A volume that cannot tell folders apart: such a link is entered
-      // from a folder reached by its own path, never from below another.
-      if (throughLink) return false;
-    } else if (std::any_of(state.Ancestors.begin(), state.Ancestors.end(),
-                           [&](Folder& ancestor) { return ancestor.Is(*identity); }) ||
-               state.ListedThroughLinks(*identity)) {
-      // Back to a folder being walked above (again and again, down to the
-      // path limit), or to one listed through another link already.
-      return false;
-    }
-    ++state.LinksEntered;
-  } else if (state.LinksEntered > 1) {
-    // Reached through a link, it may be a folder another link listed
-    // already. While one link alone was entered it cannot be: nothing else
-    // was listed through links.
-    const std::optional<FileIdentity> identity = folder.Id();
-    if (identity && state.ListedThroughLinks(*identity)) return false;
-  }
-  state.Record(std::move(folder));
-  return true;
-}
-
-void TQVVideoFilesEnumerator::Sort() { SortVideoFiles(files_, SortMode, leadBytes_); }
-
-bool TQVVideoFilesEnumerator::CreatePlaylist(const std::string& author,
-                                             const std::string& publisher,
-                                             const std::string& copyright,
-                                             std::string& playlistFile) {
-  playlistFile.clear();
-  if (Count() == 0) return false;
-  Sort();
-  const std::string text = PlaylistText(files_, author, publisher, copyright, leadBytes_);
-  playlistFile = PlaylistFileName(leadBytes_);
-  SaveToFile(playlistFile, text);
-  return true;
+  TTreeWalk(*this, LeadBytes()).Walk(mask, false);
 }
 
 }  // namespace reelstart

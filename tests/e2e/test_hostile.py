@@ -301,10 +301,12 @@ class Names(HostileTest):
 
     def test_look_alike_names_reach_their_own_films(self):
         # Listed in Windows-1251 as "Cafe", "Amelie.avi" and (read) "Trail":
-        # each the name of a neighbour.
+        # each the name of a neighbour. Names differing in case alone (the folder
+        # is case-sensitive) share one 8.3 name under Wine, which opens one of them.
         for relative, letter, size in (("Café/in café.avi", b"1", 100), ("Cafe/in cafe.avi", b"2", 200),
                                        ("Amélie.avi", b"3", 300), ("Amelie.avi", b"4", 400),
-                                       ("Trail./dotted.avi", b"5", 500), ("Trail/plain.avi", b"6", 600)):
+                                       ("Trail./dotted.avi", b"5", 500), ("Trail/plain.avi", b"6", 600),
+                                       ("Twin Peaks.avi", b"7", 70), ("twin peaks.avi", b"8", 80)):
             self.film(relative).write_bytes(letter * size)
 
         result = self.run_exe(relay=["user32.MessageBoxA"])
@@ -315,7 +317,8 @@ class Names(HostileTest):
         self.assertEqual([refs[0], refs[2], refs[4]],
                          [rf"{root}\Trail\plain.avi", rf"{root}\Amelie.avi", rf"{root}\Cafe\in cafe.avi"])
         self.assertEqual(self.contents(refs), [n * s for n, s in ((b"6", 600), (b"5", 500), (b"4", 400),
-                                                                   (b"3", 300), (b"2", 200), (b"1", 100))])
+                                                                   (b"3", 300), (b"2", 200), (b"1", 100),
+                                                                   (b"8", 80), (b"7", 70))])
 
 
 class Permissions(HostileTest):

@@ -232,6 +232,7 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
     std::vector<std::pair<const char*, const char*>> links;  // in listing order
     std::vector<std::string> expected;
     bool noFileIndex = false;
+    const char* firstLinkShortName = nullptr;  // the 8.3 name of the first link
   } rows[] = {
       {"two links to one folder",
        {{"D:\\Disc\\Link1", "D:\\Disc\\Films"}, {"D:\\Disc\\Link2", "D:\\Disc\\Films"}},
@@ -262,6 +263,13 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
        {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\Back\\Films\\a.avi",
         "D:\\Disc\\Films\\Back\\Films\\Drama\\b.avi"},
        true},
+      // A link whose listed name opens nothing ('?' for what the code page
+      // lacks): known for a link back by the identity its 8.3 name reaches.
+      {"a link back whose listed name opens nothing",
+       {{"D:\\Disc\\Films\\B?ck", "D:\\Disc"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi"},
+       false,
+       "BACK~1"},
   };
   for (const auto& row : rows) {
     MemoryPlatform platform;
@@ -271,6 +279,9 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
     platform.AddFile("D:\\Out\\L1\\c.avi", 3);
     platform.AddFile("D:\\Out\\L2\\d.avi", 4);
     for (const auto& [link, target] : row.links) platform.AddFolderLink(link, target);
+    if (row.firstLinkShortName != nullptr) {
+      platform.SetShortName(row.links[0].first, row.firstLinkShortName);
+    }
     EXPECT_EQ(Walk("D:\\Disc\\*.*"), row.expected) << row.name;
     EXPECT_EQ(platform.OpenHandleCount(), 0u);
   }
