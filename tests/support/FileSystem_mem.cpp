@@ -14,7 +14,11 @@
 //   Wine's answers so).
 // Believed without a case: a folder link is listed as a reparse point; a
 // name listed with '?' for characters the ANSI code page lacks opens nothing
-// by that name (a path with '?' in it is no name to Windows).
+// by that name (a path with '?' in it is no name to Windows). Each volume
+// numbers its entries itself, as NTFS numbers its records, the root record 5
+// on every volume: two volumes' entries share file indexes, their roots
+// always, and differ by serial alone. (Wine answers Unix inode numbers,
+// which no two of its drives on one Unix file system share.)
 #include "support/FileSystem_mem.h"
 
 #include <algorithm>
@@ -78,11 +82,20 @@ MemoryFileSystem::Node* MemoryFileSystem::Find(const std::vector<std::string>& p
   return node != nullptr ? node->Resolved() : nullptr;
 }
 
+// As NTFS numbers the records of a volume's master file table: the root is
+// record 5 on every volume, and the records below 16 are the file system's
+// own, so that the volume's first entry of its own is record 16.
 MemoryFileSystem::Node* MemoryFileSystem::NewNode(Volume& volume) {
+  constexpr std::uint64_t kRootRecord = 5, kFirstFreeRecord = 16;
   nodes_.push_back(std::make_unique<Node>());
   Node* node = nodes_.back().get();
   node->OnVolume = &volume;
-  node->Index = nodes_.size();
+  if (volume.Root == nullptr) {
+    node->Index = kRootRecord;
+    volume.NextIndex = kFirstFreeRecord;
+  } else {
+    node->Index = volume.NextIndex++;
+  }
   return node;
 }
 

@@ -108,7 +108,7 @@ class MemoryFileSystem {
     Node* Root = nullptr;
     std::uint32_t Serial = 0;
     bool ReadOnly = false;  // a disc
-    std::uint64_t NextIndex = 0;
+    std::uint64_t NextIndex = 0;  // the file index of the next entry made
   };
   struct Node {
     std::string Name;
