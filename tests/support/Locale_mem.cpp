@@ -12,8 +12,7 @@
 //   an s), with it in the ANSI one: LocaleTextUnderEnglishFormats;
 // - a Russian locale's short date is "dd.MM.yyyy", its separator "."; an
 //   item the locale lacks reads as empty; the clock gives dates that can
-//   be, with their day of the week, and runs forward: LocaleDates;
-// - a failed GetLocaleInfoA answers as FailingPlatform makes it: FailedCalls.
+//   be, with their day of the week, and runs forward: LocaleDates.
 // Believed without a case, unlike Windows, which no comparison here relies
 // on: the other Cyrillic letters follow я, and symbols follow one another in
 // code order. Lead bytes of a double-byte code page (SetCodePage) as

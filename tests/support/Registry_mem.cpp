@@ -4,10 +4,9 @@
 //   empty one too; a query without a buffer measures the value, one with too
 //   small a buffer answers ERROR_MORE_DATA and the size needed; a missing
 //   value is ERROR_FILE_NOT_FOUND; key 0 (what a failed RegCreateKeyExA
-//   hands out) is no key, ERROR_INVALID_HANDLE: RegistryValues;
-// - the Reg* calls answer their error and leave the last error alone:
-//   FailedCalls.
-// Believed without a case: RegCreateKeyExA makes the missing keys on the
+//   hands out) is no key, ERROR_INVALID_HANDLE: RegistryValues.
+// Believed without a case: the Reg* calls answer their error and leave the
+// last error alone; RegCreateKeyExA makes the missing keys on the
 // way; key names compare case-blind; a user without rights is refused keys
 // and values under a root with ERROR_ACCESS_DENIED (under Wine every user
 // may write both roots); a predefined root may be closed.

@@ -10,9 +10,7 @@
 //   file 0 and ERROR_FILE_NOT_FOUND: VersionBlocks;
 // - LoadStringA gives 1023 characters at most (its buffer's 1024 less the
 //   zero); an id without a string reads as empty, inside a block of strings
-//   or outside any: StringResources;
-// - a failed GetFileVersionInfoSizeA answers as FailingPlatform makes it:
-//   FailedCalls.
+//   or outside any: StringResources.
 // Believed without a case: what a block too small for the resource gets
 // (what fits, and no signature where it does not fit).
 #include "support/Resources_mem.h"
