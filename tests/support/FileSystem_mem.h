@@ -2,9 +2,10 @@
 // tree with entry order, attributes, sizes and 8.3 names; opens checked as
 // Windows checks them (access against read-only files and volumes, share
 // modes against other openers); listings; identities. What it believes of
-// Windows, and the contract cases that hold it, are in FileSystem_mem.cpp;
-// how it reads a path, in Paths_mem.cpp. A part of MemoryPlatform
-// (support/Platform_mem.h), through which the tests reach it.
+// Windows, and the contract cases that hold it, are in FileSystem_mem.cpp
+// (its trees), FileHandles_mem.cpp (its opens and listings) and Paths_mem.cpp
+// (how it reads a path). A part of MemoryPlatform (support/Platform_mem.h),
+// through which the tests reach it.
 #pragma once
 
 #include <cstdint>

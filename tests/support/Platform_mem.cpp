@@ -6,9 +6,11 @@ namespace reelstart {
 // and the file system whose paths the others read.
 MemoryPlatform::MemoryPlatform()
     : MemoryFileSystem(static_cast<standin::LastError&>(*this)),
-      MemoryProcess(static_cast<standin::LastError&>(*this), static_cast<MemoryFileSystem&>(*this)),
+      MemoryProcess(static_cast<standin::LastError&>(*this),
+                    static_cast<MemoryFileSystem&>(*this)),
       MemoryLocale(static_cast<standin::LastError&>(*this)),
-      MemoryResources(static_cast<standin::LastError&>(*this), static_cast<MemoryFileSystem&>(*this)),
+      MemoryResources(static_cast<standin::LastError&>(*this),
+                      static_cast<MemoryFileSystem&>(*this)),
       MemoryShell(static_cast<MemoryFileSystem&>(*this)) {
   previous_ = SetPlatform(this);
 }

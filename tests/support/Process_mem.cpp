@@ -33,7 +33,8 @@ std::string MemoryProcess::FormatMessageA(std::uint32_t messageId) {
       {win::kErrorNotReady, "The device is not ready."},
       {win::kErrorSharingViolation,
        "The process cannot access the file because it is being used by another process."},
-      {win::kErrorInvalidName, "The filename, directory name, or volume label syntax is incorrect."},
+      {win::kErrorInvalidName,
+       "The filename, directory name, or volume label syntax is incorrect."},
       {win::kErrorAlreadyExists, "Cannot create a file when that file already exists."},
       {win::kErrorFilenameExcedRange, "The filename or extension is too long."},
   };
