@@ -3,7 +3,10 @@
 // One rule for UTF-16 keys (version resources) and for Windows-1251 names.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <string>
+#include <string_view>
 
 #include "platform/Win1251.h"
 
@@ -33,5 +36,18 @@ constexpr std::array<unsigned char, 256> kFold1251 = [] {
 
 // The same folding for a byte of Windows-1251.
 constexpr unsigned char FoldCase(unsigned char c) { return detail::kFold1251[c]; }
+
+// A Windows-1251 text folded as above, as names and keys are compared.
+inline std::string Folded(std::string text) {
+  for (char& c : text) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Whether two Windows-1251 names are one, case aside.
+inline bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(static_cast<unsigned char>(x)) == FoldCase(static_cast<unsigned char>(y));
+         });
+}
 
 }  // namespace reelstart

@@ -1,3 +1,11 @@
+// Failures on demand, over any platform. What it believes of Windows, and
+// the platform contract's case (support/PlatformContract.h) that holds it to
+// Wine: a failed CreateFileA, FindFirstFileA, FindNextFileA, WriteFile
+// (nothing written), GetFileAttributesA, GetFileVersionInfoSizeA or
+// GetLocaleInfoA answers what it answers when it fails of itself, and the
+// error as the last error; a failed RegQueryValueExA answers the error:
+// FailedCalls. Believed without a case: the other calls' answers on failure,
+// as FailingPlatform.h gives them.
 #include "support/FailingPlatform.h"
 
 #include <algorithm>

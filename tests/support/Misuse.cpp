@@ -19,6 +19,12 @@ void Misuse(const std::string& message) {
   }
 }
 
+std::string Hex(std::uintptr_t value) {
+  char text[2 + 2 * sizeof value + 1];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
 MisuseLog::MisuseLog() : previous_(OnMisuse) {
   OnMisuse = [this](const std::string& message) { Reports.push_back(message); };
 }

@@ -3,6 +3,7 @@
 // planned failure that never came: the test platforms report it here.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ namespace reelstart {
 // a test failure.
 extern std::function<void(const std::string& message)> OnMisuse;
 void Misuse(const std::string& message);
+// A handle or key as the reports name it: "0x104".
+std::string Hex(std::uintptr_t value);
 
 // Takes the misuse reports of its lifetime instead of OnMisuse: for the
 // tests of the test platforms themselves.

@@ -2,7 +2,9 @@
 // Platform: on the host against the in-memory stand-in
 // (unit/PlatformContract_test.cpp) and under Wine against Win32Platform
 // (e2e/contract/contract.cpp). A case that holds on one side only is a
-// stand-in that believes something Windows does not do.
+// stand-in that believes something Windows does not do. The cases lie beside
+// the models of the stand-in they hold (support/ContractCases.h says where),
+// listed in one table (PlatformContract.cpp).
 #pragma once
 
 #include <cstdint>

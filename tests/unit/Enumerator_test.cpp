@@ -255,6 +255,13 @@ TEST(FindFilesTest, ListsAFolderOnceByItsPathAndOnceThroughLinks) {
         {"D:\\Out\\L1\\a", "D:\\Out\\L2"}, {"D:\\Out\\L1\\b", "D:\\Out\\L2"}},
        {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\Films\\a\\c.avi",
         "D:\\Disc\\Films\\a\\a\\d.avi"}},
+      // Two volumes number their entries alike (every NTFS root is record 5):
+      // one file index, two folders.
+      {"links to the roots of two volumes",
+       {{"E:\\L1", "D:\\Out\\L1"}, {"F:\\L2", "D:\\Out\\L2"}, {"E:\\F", "F:\\"},
+        {"D:\\Disc\\E", "E:\\"}},
+       {"D:\\Disc\\Films\\a.avi", "D:\\Disc\\Films\\Drama\\b.avi", "D:\\Disc\\E\\L1\\c.avi",
+        "D:\\Disc\\E\\F\\L2\\d.avi"}},
       // A volume that cannot tell folders apart: a link is entered from a
       // folder reached by its own path, and none below it (here the same
       // link, again and again, down to the path limit).
