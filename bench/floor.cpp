@@ -19,11 +19,13 @@
 //   identity  each folder opened and its volume serial and file index read
 //             (how the program notices a folder link back into the tree)
 //   start     what any program doing the job must do besides the walk: load
-//             the version, shell and registry DLLs (version.dll, shell32.dll,
-//             advapi32.dll) and ask for the floor's version resource before
-//             the walk; after it, write a playlist into the folder of TMP,
-//             ask the shell to open it and write one registry value. COUNTS
-//             then also holds the shell's answer and the registry's.
+//             the version, shell, registry and COM DLLs (version.dll,
+//             shell32.dll, advapi32.dll, ole32.dll) and ask for the floor's
+//             version resource before the walk; after it, write a playlist
+//             into the folder of TMP, ask the shell to open it in a
+//             single-threaded apartment (as Microsoft documents ShellExecute
+//             to need) and write one registry value. COUNTS then also holds
+//             the shell's answer and the registry's.
 // The DLLs of "start" are loaded by LoadLibraryA, not imported: imported, the
 // loader would map them into every run, and the bare walker of the large
 // tree would carry the start too. LoadLibraryA does the loader's same work
@@ -61,6 +63,8 @@ Function Export(HMODULE dll, const char* name) {
 
 using GetFileVersionInfoSizeAFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
 using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
+using CoUninitializeFn = void(WINAPI*)();
 using RegCreateKeyExAFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
                                         LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
 using RegSetValueExAFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
@@ -73,11 +77,13 @@ struct StartDlls {
   HMODULE version = nullptr;
   HMODULE shell = nullptr;
   HMODULE registry = nullptr;
+  HMODULE com = nullptr;
 
   explicit StartDlls(const char* self) {
     version = LoadLibraryA("version.dll");
     shell = LoadLibraryA("shell32.dll");
     registry = LoadLibraryA("advapi32.dll");
+    com = LoadLibraryA("ole32.dll");
     if (auto size = Export<GetFileVersionInfoSizeAFn>(version, "GetFileVersionInfoSizeA")) {
       DWORD handle = 0;
       sink = size(self, &handle);
@@ -102,10 +108,16 @@ void FinishStart(const StartDlls& dlls, Counts& counts) {
   WriteFile(file, kText, sizeof kText - 1, &written, nullptr);
   CloseHandle(file);
 
+  auto initialise = Export<CoInitializeExFn>(dlls.com, "CoInitializeEx");
+  auto release = Export<CoUninitializeFn>(dlls.com, "CoUninitialize");
+  const bool apartment = initialise != nullptr && release != nullptr &&
+                         SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED |
+                                                           COINIT_DISABLE_OLE1DDE));
   if (auto open = Export<ShellExecuteAFn>(dlls.shell, "ShellExecuteA")) {
     counts.shell = static_cast<long>(
         reinterpret_cast<INT_PTR>(open(nullptr, "open", playlist, nullptr, nullptr, SW_SHOWNORMAL)));
   }
+  if (apartment) release();
 
   auto create = Export<RegCreateKeyExAFn>(dlls.registry, "RegCreateKeyExA");
   auto set = Export<RegSetValueExAFn>(dlls.registry, "RegSetValueExA");

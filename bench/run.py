@@ -369,7 +369,7 @@ def summary(r: dict) -> str:
     out += ["", "Wall: `wine X.exe` from start to exit (Wine's process start included). Paired "
             "ratio: median over the rounds of the run's wall time over the floor's in the same round; "
             "the runs on one film are compared with the floor that also does the start's work "
-            "(version, shell and registry DLLs, the shell's open of a playlist, a registry value). "
+            "(version, shell, registry and COM DLLs, the shell's open of a playlist, a registry value). "
             "CPU: user + system time of the Wine process plus what its wineserver spent meanwhile. "
             "Peak memory: largest resident set of the Wine process (GNU time, ru_maxrss)."]
     p = r["phases"]
